@@ -1,0 +1,41 @@
+#include "fileerror.h"
+
+#include <QDir>
+
+FileError::FileError(Kind kind, const QString &path, const QString &detail)
+    : m_kind(kind), m_path(path), m_detail(detail)
+{
+    m_what = message().toUtf8();
+}
+
+QString FileError::message() const
+{
+    const QString file = QDir::toNativeSeparators(m_path);
+    QString text;
+    switch (m_kind) {
+    case Kind::NotFound:
+        text = QStringLiteral("找不到文件：") + file;
+        break;
+    case Kind::PastEnd:
+        text = QStringLiteral("文件是空的：") + file;
+        break;
+    case Kind::AlreadyExists:
+        text = QStringLiteral("文件已经存在：") + file;
+        break;
+    case Kind::ReadFailed:
+        text = QStringLiteral("无法读取文件：") + file;
+        break;
+    case Kind::WriteFailed:
+        text = QStringLiteral("无法写入文件：") + file;
+        break;
+    case Kind::BadName:
+        text = QStringLiteral("这个字不能用作文件名：") + file;
+        break;
+    case Kind::BadFormat:
+        text = QStringLiteral("文件格式不对：") + file;
+        break;
+    }
+    if (!m_detail.isEmpty())
+        text += QStringLiteral("（") + m_detail + QStringLiteral("）");
+    return text;
+}
