@@ -31,8 +31,9 @@ void moveFile(const QString &source, const QString &destination)
 void deleteMatching(const QString &pattern)
 {
     const QFileInfo info(pattern);
+    // Name filters match without regard to case unless told otherwise.
     const QDir folder(info.path(), info.fileName(), QDir::NoSort,
-                      QDir::Files | QDir::Hidden | QDir::System | QDir::IgnoreCase);
+                      QDir::Files | QDir::Hidden | QDir::System);
     const QStringList names = folder.entryList();
     if (names.isEmpty())
         throw FileError(FileError::Kind::NotFound, pattern);
