@@ -1,0 +1,26 @@
+#ifndef ZORVINA_CURSORFILE_H
+#define ZORVINA_CURSORFILE_H
+
+#include <QImage>
+#include <QPoint>
+
+class QString;
+
+// One mouse pointer picture and the pixel that points.
+struct CursorImage
+{
+    QImage image; // Format_ARGB32
+    QPoint hotspot;
+};
+
+// Reads a Windows .cur file. Of several pictures the one nearest 32 x 32 wins.
+// Throws FileError: NotFound when the file is missing, BadFormat when it cannot
+// be read or is not a well-formed cursor file.
+CursorImage readCursorFile(const QString &path);
+
+// Writes image (at most 256 x 256) as a single 32-bit entry with an AND mask
+// for programs that ignore alpha. Throws FileError(WriteFailed) on failure and
+// leaves any earlier file untouched.
+void writeCursorFile(const QString &path, const QImage &image, const QPoint &hotspot);
+
+#endif
