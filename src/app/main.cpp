@@ -1,0 +1,32 @@
+#include "appfolder.h"
+#include "dialogs.h"
+#include "frmmain.h"
+#include "startup.h"
+#include "webengineplayer.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    WebEnginePlayer::registerUrlScheme();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zorvina"));
+    QApplication::setApplicationVersion(QStringLiteral(ZORVINA_VERSION));
+
+    const AppFolder folder = AppFolder::ofProgram();
+    MessageBoxes dialogs;
+    auto *player = new WebEnginePlayer(folder.path());
+    frmMain window(folder, *player, dialogs);
+    QObject::connect(player, &WebEnginePlayer::unavailable, &window,
+                     [&](const QString &message) { dialogs.showMessage(&window, message); });
+    if (!startUp(window, dialogs))
+        return 1;
+
+    SessionEndWatcher sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app, [&] {
+        window.unloadQuietly();
+        QApplication::exit(0);
+    });
+    window.show();
+    return app.exec();
+}

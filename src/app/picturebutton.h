@@ -1,0 +1,22 @@
+#ifndef ZORVINA_PICTUREBUTTON_H
+#define ZORVINA_PICTUREBUTTON_H
+
+#include <QAbstractButton>
+#include <QPixmap>
+
+// A push button that shows a picture centred on its face and no caption.
+class PictureButton : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    explicit PictureButton(const QPixmap &picture, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_picture;
+};
+
+#endif

@@ -1,0 +1,39 @@
+#ifndef ZORVINA_CHARACTERLIST_H
+#define ZORVINA_CHARACTERLIST_H
+
+#include <QListWidget>
+
+// The list of characters. An item is current exactly when it is selected, and
+// every time an item is made current (by a click, the keyboard or code) the
+// list announces it with itemChosen(); a click on the item already current
+// announces it again, so a child can click to see the movie once more.
+class CharacterList : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CharacterList(QWidget *parent = nullptr);
+
+    // The text of the current item, or an empty text when none is current.
+    QString currentText() const;
+
+    // Makes the item whose text equals text current; returns false, changing
+    // nothing, when no item has that text.
+    bool selectText(const QString &text);
+
+Q_SIGNALS:
+    void itemChosen();
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
+
+private:
+    void announce();
+
+    bool m_quiet = false;
+};
+
+#endif
