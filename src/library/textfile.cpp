@@ -15,7 +15,7 @@ QString decode(const QByteArray &content)
 {
     const auto bom = QStringConverter::encodingForData(content);
     if (bom) {
-        QStringDecoder decoder(*bom, QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder decoder(*bom);
         return decoder.decode(content);
     }
     QStringDecoder gb18030("GB18030");
