@@ -11,10 +11,17 @@
 class RecordingPlayer : public MoviePlayer
 {
 public:
-    RecordingPlayer() : m_widget(new QWidget) { m_widget->setFocusPolicy(Qt::StrongFocus); }
     ~RecordingPlayer() override { delete m_widget; }
 
-    QWidget *widget() override { return m_widget; }
+    // Made on demand, so tests without widgets need no QApplication.
+    QWidget *widget() override
+    {
+        if (!m_widget) {
+            m_widget = new QWidget;
+            m_widget->setFocusPolicy(Qt::StrongFocus);
+        }
+        return m_widget;
+    }
 
     void LoadMovie(int layer, const QString &path) override
     {
