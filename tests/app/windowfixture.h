@@ -1,0 +1,47 @@
+#ifndef ZORVINA_WINDOWFIXTURE_H
+#define ZORVINA_WINDOWFIXTURE_H
+
+#include "characterlist.h"
+#include "cursorfile.h"
+#include "frmmain.h"
+#include "recordingdialogs.h"
+#include "recordingplayer.h"
+#include "testfolder.h"
+
+#include <QImage>
+#include <memory>
+
+// A complete application folder with a movie for every listed character, and
+// the window on it with a recording player and recording message boxes.
+struct WindowFixture
+{
+    explicit WindowFixture(const QString &characters, const QString &remembered = QString())
+    {
+        QImage arrow(32, 32, QImage::Format_ARGB32);
+        arrow.fill(Qt::yellow);
+        writeCursorFile(dir.file(QStringLiteral("/harrow.cur")), arrow, QPoint(1, 1));
+        dir.writeText(QStringLiteral("/hanzi.ini"), characters + QStringLiteral("\r\n"));
+        dir.writeText(QStringLiteral("/config.ini"), remembered + QStringLiteral("\r\n"));
+        for (const QString &c : charactersOf(characters))
+            dir.addMovie(c);
+    }
+
+    frmMain &open()
+    {
+        window = std::make_unique<frmMain>(dir.folder(), player, dialogs);
+        window->load();
+        return *window;
+    }
+
+    QString playable(const QString &c) const
+    {
+        return dir.path() + QStringLiteral("/Work/") + c + QStringLiteral(".swf");
+    }
+
+    TestFolder dir;
+    RecordingPlayer player;
+    RecordingDialogs dialogs;
+    std::unique_ptr<frmMain> window;
+};
+
+#endif
