@@ -7,6 +7,7 @@
 #include "recordingdialogs.h"
 #include "recordingplayer.h"
 #include "testfolder.h"
+#include "textfile.h"
 
 #include <QImage>
 #include <memory>

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Zorvina needs on Debian 12.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-webengine-dev libgl-dev
+    zlib1g-dev libmp3lame-dev
+    espeak-ng fonts-arphic-ukai fonts-dejavu-core
+    xvfb xdotool x11-utils imagemagick
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+        || missing+=("$package")
+done
+# A Node.js from elsewhere brings its own npm, which Debian's npm would conflict with.
+if ! command -v npm >/dev/null 2>&1; then
+    missing+=(nodejs npm)
+fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
