@@ -73,8 +73,8 @@ void frmMain::buildLayout()
     // No font on this system goes by the Windows name of the Kai face.
     QFont::insertSubstitution(kaiFace, QStringLiteral("AR PL UKai CN"));
     QPalette field = palette();
-    field.setColor(QPalette::Base, QGuiApplication::palette().color(QPalette::Active,
-                                                                    QPalette::Highlight));
+    field.setColor(QPalette::Base,
+                   QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight));
     field.setColor(QPalette::Text, QColor(255, 0, 0));
 
     List1 = new CharacterList(this);
@@ -117,9 +117,9 @@ void frmMain::buildLayout()
 
 void frmMain::connectHandlers()
 {
-    for (QWidget *control : {static_cast<QWidget *>(List1), List1->viewport(),
-                             static_cast<QWidget *>(cmdUp), static_cast<QWidget *>(cmdDown),
-                             static_cast<QWidget *>(cmdClose)}) {
+    for (QWidget *control :
+         {static_cast<QWidget *>(List1), List1->viewport(), static_cast<QWidget *>(cmdUp),
+          static_cast<QWidget *>(cmdDown), static_cast<QWidget *>(cmdClose)}) {
         control->setMouseTracking(true);
         control->installEventFilter(this);
     }
@@ -133,8 +133,8 @@ void frmMain::connectHandlers()
 void frmMain::load()
 {
     const CursorImage pointer = readCursorFile(m_folder.pointer());
-    m_customPointer = QCursor(QPixmap::fromImage(pointer.image), pointer.hotspot.x(),
-                              pointer.hotspot.y());
+    m_customPointer =
+        QCursor(QPixmap::fromImage(pointer.image), pointer.hotspot.x(), pointer.hotspot.y());
 
     List1->addItems(charactersOf(readFirstLine(m_folder.characterList())));
 

@@ -68,6 +68,8 @@ SessionEndWatcher::~SessionEndWatcher()
 #else
 // Elsewhere the window system closes the window at logout, which runs the
 // ordinary close.
-SessionEndWatcher::SessionEndWatcher(QObject *parent) : QObject(parent) {}
+SessionEndWatcher::SessionEndWatcher(QObject *parent) : QObject(parent)
+{
+}
 SessionEndWatcher::~SessionEndWatcher() = default;
 #endif

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 
-AppFolder::AppFolder(const QString &path) : m_path(path) {}
+AppFolder::AppFolder(const QString &path) : m_path(path)
+{
+}
 
 AppFolder AppFolder::ofProgram()
 {

@@ -16,8 +16,8 @@ public:
         AlreadyExists, // a move would replace a file
         ReadFailed,
         WriteFailed,
-        BadName,       // the character cannot be part of a file name
-        BadFormat,     // the file exists but is not of the expected kind
+        BadName,   // the character cannot be part of a file name
+        BadFormat, // the file exists but is not of the expected kind
     };
 
     FileError(Kind kind, const QString &path, const QString &detail = QString());

@@ -61,8 +61,8 @@ QStringList charactersOf(const QString &line)
 {
     QStringList characters;
     for (qsizetype i = 0; i < line.size(); ++i) {
-        const bool pair = line.at(i).isHighSurrogate() && i + 1 < line.size() &&
-                          line.at(i + 1).isLowSurrogate();
+        const bool pair =
+            line.at(i).isHighSurrogate() && i + 1 < line.size() && line.at(i + 1).isLowSurrogate();
         characters.append(line.mid(i, pair ? 2 : 1));
         if (pair)
             ++i;

@@ -72,8 +72,8 @@ void TestMainWindow::layoutFollowsTheTwipTable()
     frmMain &window = fixture.open();
     const auto *control = window.findChild<QWidget *>(name);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15,
-                                        twips.height() / 15));
+    QCOMPARE(control->geometry(),
+             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     QVERIFY(window.rect().contains(control->geometry()));
     for (const QWidget *other : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (other != control)
@@ -112,8 +112,8 @@ void TestMainWindow::tabOrderAndFirstFocus()
     QCOMPARE(QApplication::focusWidget(), window.List1);
     QCOMPARE(window.txtInput->text(), QStringLiteral("索引"));
 
-    const QList<QWidget *> expected{window.objSh, window.txtInput, window.cmdUp, window.cmdClose,
-                                    window.cmdDown, window.List1};
+    const QList<QWidget *> expected{window.objSh,    window.txtInput, window.cmdUp,
+                                    window.cmdClose, window.cmdDown,  window.List1};
     for (QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
@@ -201,7 +201,8 @@ void TestMainWindow::startUpFailures()
     frmMain window(fixture.dir.folder(), fixture.player, fixture.dialogs);
     QVERIFY(!startUp(window, fixture.dialogs));
     QCOMPARE(fixture.dialogs.messages.size(), 1);
-    QVERIFY2(fixture.dialogs.messages.first().contains(path), qPrintable(fixture.dialogs.messages.first()));
+    QVERIFY2(fixture.dialogs.messages.first().contains(path),
+             qPrintable(fixture.dialogs.messages.first()));
     QVERIFY(fixture.player.paths.isEmpty());
 }
 

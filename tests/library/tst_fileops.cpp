@@ -42,9 +42,8 @@ void TestFileOps::copyReplaces()
 void TestFileOps::copyOfMissingFileIsNotFound()
 {
     TestFolder dir;
-    QCOMPARE(failureOf([&] {
-                 copyFile(dir.file(QStringLiteral("/a")), dir.file(QStringLiteral("/b")));
-             }),
+    QCOMPARE(failureOf(
+                 [&] { copyFile(dir.file(QStringLiteral("/a")), dir.file(QStringLiteral("/b"))); }),
              FileError::Kind::NotFound);
     QVERIFY(!dir.exists(QStringLiteral("/b")));
 }

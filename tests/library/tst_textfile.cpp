@@ -32,19 +32,19 @@ void TestTextFile::firstLine_data()
     const QByteArray gbk("\xC8\xCB\xBF\xDA\xCA\xD6");
     QTest::newRow("gbk with crlf") << gbk + "\r\n" << QStringLiteral("人口手");
     QTest::newRow("gbk without line end") << gbk << QStringLiteral("人口手");
-    QTest::newRow("second line ignored") << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xD6\r\n")
-                                         << QStringLiteral("人口");
+    QTest::newRow("second line ignored")
+        << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xD6\r\n") << QStringLiteral("人口");
     QTest::newRow("lone lf") << QByteArray("\xC8\xCB\n\xBF\xDA") << QStringLiteral("人");
     QTest::newRow("lone cr") << QByteArray("\xC8\xCB\r\xBF\xDA") << QStringLiteral("人");
     QTest::newRow("empty first line") << QByteArray("\r\n\xC8\xCB") << QString();
     QTest::newRow("only a line end") << QByteArray("\r\n") << QString();
-    QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF\xE4\xBA\xBA\xE5\x8F\xA3\r\n")
-                                    << QStringLiteral("人口");
-    QTest::newRow("utf-16le with bom") << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0", 10)
-                                       << QStringLiteral("人口");
+    QTest::newRow("utf-8 with bom")
+        << QByteArray("\xEF\xBB\xBF\xE4\xBA\xBA\xE5\x8F\xA3\r\n") << QStringLiteral("人口");
+    QTest::newRow("utf-16le with bom")
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0", 10) << QStringLiteral("人口");
     // U+20000 takes four bytes in GB18030 and two code units in Qt.
-    QTest::newRow("gb18030 four-byte") << QByteArray("\x95\x32\x82\x36\xC8\xCB")
-                                       << QString::fromUcs4(U"\U00020000人");
+    QTest::newRow("gb18030 four-byte")
+        << QByteArray("\x95\x32\x82\x36\xC8\xCB") << QString::fromUcs4(U"\U00020000人");
     QTest::newRow("ascii and space") << QByteArray("a b,\r\n") << QStringLiteral("a b,");
 }
 
@@ -136,14 +136,14 @@ void TestTextFile::characters_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("empty") << QString() << QStringList();
     QTest::newRow("in order, not sorted")
-        << QStringLiteral("口人大") << QStringList{QStringLiteral("口"), QStringLiteral("人"),
-                                                QStringLiteral("大")};
-    QTest::newRow("space is an item") << QStringLiteral("人 口")
-                                      << QStringList{QStringLiteral("人"), QStringLiteral(" "),
-                                                     QStringLiteral("口")};
+        << QStringLiteral("口人大")
+        << QStringList{QStringLiteral("口"), QStringLiteral("人"), QStringLiteral("大")};
+    QTest::newRow("space is an item")
+        << QStringLiteral("人 口")
+        << QStringList{QStringLiteral("人"), QStringLiteral(" "), QStringLiteral("口")};
     const QString wide = QString::fromUcs4(U"\U00020000");
-    QTest::newRow("pair stays whole") << wide + QStringLiteral("人")
-                                      << QStringList{wide, QStringLiteral("人")};
+    QTest::newRow("pair stays whole")
+        << wide + QStringLiteral("人") << QStringList{wide, QStringLiteral("人")};
     QTest::newRow("lone surrogate") << QString(QChar(0xD840)) + QStringLiteral("人")
                                     << QStringList{QString(QChar(0xD840)), QStringLiteral("人")};
 }

@@ -67,9 +67,9 @@ void TestStaging::failures_data()
         << ren << QStringLiteral("hanzi") << FileError::Kind::NotFound << QStringList();
     QTest::newRow("no staging folder")
         << ren << QStringLiteral("Temp") << FileError::Kind::WriteFailed << QStringList();
-    QTest::newRow("no playing folder") << ren << QStringLiteral("Work")
-                                       << FileError::Kind::WriteFailed
-                                       << QStringList{QStringLiteral("人.haz")};
+    QTest::newRow("no playing folder")
+        << ren << QStringLiteral("Work") << FileError::Kind::WriteFailed
+        << QStringList{QStringLiteral("人.haz")};
     QTest::newRow("empty text") << QString() << QString() << FileError::Kind::NotFound
                                 << QStringList();
     QTest::newRow("separator") << QStringLiteral("/") << QString() << FileError::Kind::BadName
