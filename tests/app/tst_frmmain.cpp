@@ -99,6 +99,16 @@ void TestMainWindow::windowIsFixedAndFramed()
     QCOMPARE(window.txtInput->font().pointSizeF(), 26.25);
     QVERIFY(window.txtInput->font().bold());
     QCOMPARE(window.cmdUp->palette().color(QPalette::Button), QColor(255, 128, 255));
+    QCOMPARE(window.windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
+    // The pictures cover the buttons' faces: little of the back colour shows.
+    for (PictureButton *button : {window.cmdUp, window.cmdDown, window.cmdClose}) {
+        const QImage face = button->grab().toImage();
+        int backColour = 0;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                backColour += face.pixelColor(x, y) == QColor(255, 128, 255);
+        QVERIFY2(backColour < face.width() * 3, qPrintable(button->objectName()));
+    }
     const QRect screen = window.screen()->availableGeometry();
     QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
 }
