@@ -1,0 +1,63 @@
+#include "frameplan.h"
+
+#include <QLineF>
+#include <QtMath>
+#include <algorithm>
+
+double polylineLength(const QPolygonF &line)
+{
+    double length = 0.0;
+    for (int i = 1; i < line.size(); ++i)
+        length += QLineF(line[i - 1], line[i]).length();
+    return length;
+}
+
+QPolygonF polylinePrefix(const QPolygonF &line, double fraction)
+{
+    if (line.isEmpty())
+        return line;
+    double left = std::clamp(fraction, 0.0, 1.0) * polylineLength(line);
+    QPolygonF prefix{line.first()};
+    for (int i = 1; i < line.size(); ++i) {
+        const QLineF segment(line[i - 1], line[i]);
+        if (segment.length() >= left) {
+            prefix.append(segment.length() > 0 ? segment.pointAt(left / segment.length())
+                                               : line[i]);
+            return prefix;
+        }
+        prefix.append(line[i]);
+        left -= segment.length();
+    }
+    return prefix;
+}
+
+QList<PlannedFrame> planFrames(const QList<QPolygonF> &medians, int soundFrames,
+                               const Timing &timing)
+{
+    QList<PlannedFrame> frames(timing.leadInFrames);
+    const int strokeCount = int(medians.size());
+    for (int stroke = 0; stroke < strokeCount; ++stroke) {
+        const int count = std::clamp(qRound(polylineLength(medians[stroke]) / timing.unitsPerFrame),
+                                     timing.minStrokeFrames, timing.maxStrokeFrames);
+        for (int i = 1; i <= count; ++i) {
+            PlannedFrame frame;
+            frame.stroke = stroke;
+            frame.reveal = double(i) / count;
+            frame.finishedStrokes = stroke;
+            frames.append(frame);
+        }
+        PlannedFrame pause;
+        pause.finishedStrokes = stroke + 1;
+        for (int i = 0; i < timing.pauseFrames; ++i)
+            frames.append(pause);
+    }
+    PlannedFrame done;
+    done.finishedStrokes = strokeCount;
+    done.showPinyin = true;
+    done.startSound = true;
+    frames.append(done);
+    done.startSound = false;
+    for (int i = 1; i < soundFrames + timing.holdFrames; ++i)
+        frames.append(done);
+    return frames;
+}

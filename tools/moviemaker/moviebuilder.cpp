@@ -1,0 +1,250 @@
+#include "moviebuilder.h"
+#include "makererror.h"
+#include "readings.h"
+#include "speech.h"
+#include "strokereveal.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QLineF>
+#include <QtMath>
+
+namespace {
+
+const Rgba Background{255, 250, 238, 255};
+const Rgba GridColor{224, 160, 150, 255};
+const Rgba WritingColor{230, 57, 40, 255};
+const Rgba FinishedColor{38, 38, 38, 255};
+const Rgba PinyinColor{30, 100, 180, 255};
+
+enum Depth { GridDepth = 1, PinyinDepth = 2, FirstStrokeDepth = 10 };
+
+void appendCubic(ShapePath &out, QPointF p0, QPointF c1, QPointF c2, QPointF p3, int depth = 0)
+{
+    // Both ends' tangents meet at q1 and q2; when these nearly agree the
+    // cubic is close to the quadratic through their middle.
+    const QPointF q1 = (3.0 * c1 - p0) / 2.0;
+    const QPointF q2 = (3.0 * c2 - p3) / 2.0;
+    if (QLineF(q1, q2).length() < 0.5 || depth >= 5) {
+        out.quadTo((q1 + q2) / 2.0, p3);
+        return;
+    }
+    const QPointF a = (p0 + c1) / 2.0;
+    const QPointF b = (c1 + c2) / 2.0;
+    const QPointF c = (c2 + p3) / 2.0;
+    const QPointF ab = (a + b) / 2.0;
+    const QPointF bc = (b + c) / 2.0;
+    const QPointF middle = (ab + bc) / 2.0;
+    appendCubic(out, p0, a, ab, middle, depth + 1);
+    appendCubic(out, middle, bc, c, p3, depth + 1);
+}
+
+Shape filled(const ShapePath &path, Rgba color)
+{
+    return Shape{{ShapePart{path, color, std::nullopt}}};
+}
+
+ShapePath polygonsToShapePath(const QList<QPolygonF> &polygons)
+{
+    ShapePath path;
+    for (const QPolygonF &polygon : polygons) {
+        path.moveTo(polygon.first());
+        for (int i = 1; i < polygon.size(); ++i)
+            path.lineTo(polygon[i]);
+        path.close();
+    }
+    return path;
+}
+
+void addDashes(ShapePath &path, QPointF from, QPointF to, double dash, double gap)
+{
+    const QLineF line(from, to);
+    for (double at = 0; at < line.length(); at += dash + gap) {
+        path.moveTo(line.pointAt(at / line.length()));
+        path.lineTo(line.pointAt(std::min(at + dash, line.length()) / line.length()));
+    }
+}
+
+// The 田字格: a solid square, a dashed cross and finer dashed diagonals.
+Shape gridShape()
+{
+    const QRectF r = MovieLayout::Grid.adjusted(1, 1, -1, -1);
+    ShapePath square;
+    square.moveTo(r.topLeft());
+    square.lineTo(r.topRight());
+    square.lineTo(r.bottomRight());
+    square.lineTo(r.bottomLeft());
+    square.close();
+    ShapePath cross;
+    addDashes(cross, QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()), 10, 6);
+    addDashes(cross, QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()), 10, 6);
+    ShapePath diagonals;
+    addDashes(diagonals, r.topLeft(), r.bottomRight(), 6, 6);
+    addDashes(diagonals, r.topRight(), r.bottomLeft(), 6, 6);
+    return Shape{{ShapePart{square, std::nullopt, LineStyle{2.5, GridColor}},
+                  ShapePart{cross, std::nullopt, LineStyle{1.5, GridColor}},
+                  ShapePart{diagonals, std::nullopt, LineStyle{1.0, GridColor}}}};
+}
+
+// Keeps track of what each depth shows so that each frame only sends the
+// changes.
+class Timeline
+{
+public:
+    Timeline(const MovieInput &input, SwfWriter &movie) : m_input(input), m_movie(movie)
+    {
+        const QTransform toStage = MovieLayout::characterToStage();
+        for (int i = 0; i < input.data.strokes.size(); ++i) {
+            m_outlines.append(toStage.map(input.data.strokes[i]));
+            m_medians.append(toStage.map(input.data.medians[i]));
+        }
+        m_placed = QList<bool>(m_outlines.size(), false);
+        m_finished = QList<bool>(m_outlines.size(), false);
+    }
+
+    void show(const PlannedFrame &frame)
+    {
+        for (int stroke = 0; stroke < frame.finishedStrokes; ++stroke) {
+            if (!m_finished[stroke]) {
+                showStroke(stroke, filled(toShapePath(m_outlines[stroke]), FinishedColor));
+                m_finished[stroke] = true;
+            }
+        }
+        if (frame.stroke >= 0)
+            showWriting(frame.stroke, frame.reveal);
+        if (frame.showPinyin && !m_pinyinShown && !m_input.pinyinOutline.isEmpty()) {
+            m_movie.placeObject(PinyinDepth, m_movie.defineShape(filled(
+                                                 toShapePath(m_input.pinyinOutline), PinyinColor)));
+            m_pinyinShown = true;
+        }
+        if (frame.startSound && !m_input.sound.frames.isEmpty()) {
+            if (m_soundId == 0)
+                m_soundId = m_movie.defineSound(m_input.sound);
+            m_movie.startSound(m_soundId, true);
+        }
+    }
+
+private:
+    void showWriting(int stroke, double reveal)
+    {
+        if (reveal >= 1.0) {
+            showStroke(stroke, filled(toShapePath(m_outlines[stroke]), WritingColor));
+            return;
+        }
+        const QList<QPolygonF> part =
+            revealedPart(m_outlines[stroke], m_medians[stroke], reveal, MovieLayout::BrushRadius);
+        if (!part.isEmpty())
+            showStroke(stroke, filled(polygonsToShapePath(part), WritingColor));
+    }
+
+    void showStroke(int stroke, const Shape &shape)
+    {
+        const quint16 id = m_movie.defineShape(shape);
+        if (m_placed[stroke]) {
+            m_movie.replaceObject(FirstStrokeDepth + stroke, id);
+        } else {
+            m_movie.placeObject(FirstStrokeDepth + stroke, id);
+            m_placed[stroke] = true;
+        }
+    }
+
+    const MovieInput &m_input;
+    SwfWriter &m_movie;
+    QList<QPainterPath> m_outlines;
+    QList<QPolygonF> m_medians;
+    QList<bool> m_placed;
+    QList<bool> m_finished;
+    bool m_pinyinShown = false;
+    quint16 m_soundId = 0;
+};
+
+} // namespace
+
+QTransform MovieLayout::characterToStage()
+{
+    const double scale = Grid.width() / 1024.0;
+    return QTransform::fromScale(scale, scale) * QTransform::fromTranslate(Grid.left(), Grid.top());
+}
+
+MovieInput prepareMovie(const QString &dataDir, const QString &character, const QString &pinyin,
+                        const QPainterPath &pinyinOutline)
+{
+    MovieInput input;
+    input.data = loadCharacter(dataDir, character);
+    input.pinyinOutline = pinyinOutline;
+    input.sound = encodeMp3(speak(toneNumbered(pinyin)));
+    return input;
+}
+
+QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing)
+{
+    const int soundFrames = input.sound.sampleRate > 0
+                                ? qCeil(double(input.sound.sampleCount) * timing.framesPerSecond /
+                                        input.sound.sampleRate)
+                                : 0;
+    return planFrames(input.data.medians, soundFrames, timing);
+}
+
+QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan, int stopAtFrame)
+{
+    SwfWriter movie({MovieLayout::Stage, MovieLayout::FramesPerSecond});
+    movie.setBackgroundColor(Background);
+    movie.placeObject(GridDepth, movie.defineShape(gridShape()));
+    Timeline timeline(input, movie);
+    for (int i = 0; i < plan.size(); ++i) {
+        timeline.show(plan[i]);
+        if (i == stopAtFrame) {
+            movie.doAction(ActionList().stop());
+            movie.showFrame();
+            break;
+        }
+        movie.showFrame();
+    }
+    return movie.finish(SwfWriter::Compression::Zlib);
+}
+
+QPainterPath pinyinOutline(const QString &pinyin, const QString &fontFile)
+{
+    const int fontId = QFontDatabase::addApplicationFont(fontFile);
+    const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
+    if (families.isEmpty())
+        throw MakerError(QStringLiteral("Cannot load the font %1").arg(fontFile));
+    QFont font(families.first());
+    font.setPixelSize(56);
+    font.setStyleStrategy(QFont::NoFontMerging);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    QPainterPath path;
+    path.addText(0, 0, font, pinyin);
+    const QRectF bounds = path.boundingRect();
+    return QTransform::fromTranslate(MovieLayout::PinyinBand.center().x() - bounds.center().x(),
+                                     MovieLayout::PinyinBand.center().y() - bounds.center().y())
+        .map(path);
+}
+
+ShapePath toShapePath(const QPainterPath &path)
+{
+    ShapePath out;
+    QPointF pen;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            // A fill needs closed figures; glyph outlines may leave them open.
+            out.close();
+            out.moveTo(e);
+            break;
+        case QPainterPath::LineToElement:
+            out.lineTo(e);
+            break;
+        case QPainterPath::CurveToElement:
+            appendCubic(out, pen, e, path.elementAt(i + 1), path.elementAt(i + 2));
+            i += 2;
+            break;
+        case QPainterPath::CurveToDataElement:
+            break;
+        }
+        pen = path.elementAt(i);
+    }
+    out.close();
+    return out;
+}

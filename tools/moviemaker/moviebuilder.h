@@ -1,0 +1,57 @@
+#ifndef ZORVINA_MOVIEBUILDER_H
+#define ZORVINA_MOVIEBUILDER_H
+
+#include "characterdata.h"
+#include "frameplan.h"
+#include "swfwriter.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPainterPath>
+#include <QRectF>
+#include <QSize>
+#include <QTransform>
+
+// Where things go on the stage, which has the shape of the program's movie
+// area: the pinyin in a band along the top, the practice grid below it.
+namespace MovieLayout {
+const QSize Stage(577, 449);
+constexpr double FramesPerSecond = 24.0;
+const QRectF PinyinBand(0, 0, 577, 80);
+const QRectF Grid(108, 80, 360, 360);
+// From the stroke data's 1024 square onto the grid.
+QTransform characterToStage();
+// The brush that reveals a stroke, in stage pixels: wide enough to cover a
+// thick stroke from its centre line.
+constexpr double BrushRadius = 28.0;
+} // namespace MovieLayout
+
+struct MovieInput
+{
+    CharacterData data;
+    QPainterPath pinyinOutline; // stage pixels
+    Mp3Sound sound;
+};
+
+// Gathers a character's strokes from dataDir and speaks its reading.
+// Throws MakerError.
+MovieInput prepareMovie(const QString &dataDir, const QString &character, const QString &pinyin,
+                        const QPainterPath &pinyinOutline);
+
+// The frames the movie needs to show the character and then say it.
+QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing = Timing());
+
+// Writes the movie of the plan, compressed. With stopAtFrame >= 0 the movie
+// ends at that frame and stops there: a still for checking a moment of it.
+QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan,
+                      int stopAtFrame = -1);
+
+// The pinyin drawn as outlines from the given font file, centred in the top
+// band. Needs a QGuiApplication; call it from the main thread.
+QPainterPath pinyinOutline(const QString &pinyin, const QString &fontFile);
+
+// Converts a Qt path to movie edges; cubic curves become quadratic ones
+// within a twentieth of a pixel.
+ShapePath toShapePath(const QPainterPath &path);
+
+#endif

@@ -1,0 +1,61 @@
+#include "strokereveal.h"
+#include "frameplan.h"
+
+#include <QPainterPath>
+#include <polyclipping/clipper.hpp>
+
+namespace {
+
+// Clipper works on integers: 1/64 pixel keeps edges smooth.
+constexpr double Scale = 64.0;
+
+ClipperLib::Path toClipper(const QPolygonF &polygon)
+{
+    ClipperLib::Path path;
+    path.reserve(polygon.size());
+    for (const QPointF &p : polygon)
+        path.push_back(
+            {ClipperLib::cInt(qRound64(p.x() * Scale)), ClipperLib::cInt(qRound64(p.y() * Scale))});
+    return path;
+}
+
+QPolygonF fromClipper(const ClipperLib::Path &path)
+{
+    QPolygonF polygon;
+    polygon.reserve(int(path.size()));
+    for (const ClipperLib::IntPoint &p : path)
+        polygon.append(QPointF(p.X / Scale, p.Y / Scale));
+    return polygon;
+}
+
+} // namespace
+
+QList<QPolygonF> revealedPart(const QPainterPath &outline, const QPolygonF &median, double fraction,
+                              double brushRadius)
+{
+    QPolygonF travelled = polylinePrefix(median, fraction);
+    if (travelled.size() == 1)
+        travelled.append(travelled.first()); // a dot: the brush's round tip
+
+    ClipperLib::ClipperOffset brush(2.0, 0.15 * Scale);
+    brush.AddPath(toClipper(travelled), ClipperLib::jtRound, ClipperLib::etOpenRound);
+    ClipperLib::Paths band;
+    brush.Execute(band, brushRadius * Scale);
+
+    ClipperLib::Clipper clipper;
+    for (const QPolygonF &polygon : outline.toSubpathPolygons())
+        clipper.AddPath(toClipper(polygon), ClipperLib::ptSubject, true);
+    clipper.AddPaths(band, ClipperLib::ptClip, true);
+    ClipperLib::Paths revealed;
+    clipper.Execute(ClipperLib::ctIntersection, revealed, ClipperLib::pftNonZero,
+                    ClipperLib::pftNonZero);
+    // Drop points that add nothing visible, to keep the movie small.
+    ClipperLib::CleanPolygons(revealed, 0.2 * Scale);
+
+    QList<QPolygonF> parts;
+    for (const ClipperLib::Path &path : revealed) {
+        if (path.size() >= 3)
+            parts.append(fromClipper(path));
+    }
+    return parts;
+}
