@@ -81,7 +81,12 @@ QPainterPath parseStrokePath(const QString &svgPath)
 bool isSingleCharacter(const QString &text)
 {
     const QList<uint> codePoints = text.toUcs4();
-    return codePoints.size() == 1 && QChar::isLetter(codePoints.first());
+    if (codePoints.size() != 1 || codePoints.first() < 0x2E80) // below: Latin, symbols, ...
+        return false;
+    const QChar::Category category = QChar::category(codePoints.first());
+    // Han characters are letters, radicals symbols, 〇 a letter-like number.
+    return QChar::isLetter(codePoints.first()) || category == QChar::Symbol_Other ||
+           category == QChar::Number_Letter;
 }
 
 CharacterData loadCharacter(const QString &dataDir, const QString &character)

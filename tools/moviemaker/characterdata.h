@@ -22,8 +22,8 @@ QPointF fromDataCoordinates(double x, double y);
 // Parses the absolute M/L/Q/C/Z path syntax the stroke data uses.
 QPainterPath parseStrokePath(const QString &svgPath);
 
-// True when text is a single character that can name a data file (and so a
-// movie file): one letter, no path separators or other punctuation.
+// True when text is a single CJK character that can name a data file (and so
+// a movie file): no Latin letters, path separators or punctuation.
 bool isSingleCharacter(const QString &text);
 
 // Reads <dataDir>/<character>.json. Throws MakerError when the character is

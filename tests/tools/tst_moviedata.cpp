@@ -1,0 +1,349 @@
+// The movie maker's inputs: stroke data, readings, character lists, speech.
+#include "characterdata.h"
+#include "listfile.h"
+#include "makererror.h"
+#include "readings.h"
+#include "speech.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Fixtures = QStringLiteral(ZORVINA_TEST_DATA "/moviemaker");
+
+QByteArray readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(fileName));
+    return file.readAll();
+}
+
+void writeAll(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(fileName));
+}
+
+// A WAV header as espeak-ng streams it: the lengths are placeholders.
+QByteArray wavHeader(int channels, int rate, int bits)
+{
+    QByteArray wav("RIFF\xff\xff\xff\x7fWAVEfmt ", 16);
+    const auto u32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            wav.append(char((v >> (8 * i)) & 0xff));
+    };
+    const auto u16 = [&](quint16 v) {
+        wav.append(char(v & 0xff));
+        wav.append(char(v >> 8));
+    };
+    u32(16);
+    u16(1);
+    u16(quint16(channels));
+    u32(quint32(rate));
+    u32(quint32(rate * channels * bits / 8));
+    u16(quint16(channels * bits / 8));
+    u16(quint16(bits));
+    wav.append("data");
+    u32(0x7ffff000);
+    return wav;
+}
+
+} // namespace
+
+class TestMovieData : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void strokePaths();
+    void badStrokePaths_data();
+    void badStrokePaths();
+    void loadsFixture();
+    void refusesBadCharacters_data();
+    void refusesBadCharacters();
+    void loadsRealData();
+    void toneNumbers_data();
+    void toneNumbers();
+    void readings_data();
+    void readings();
+    void unknownReading();
+    void characterLists_data();
+    void characterLists();
+    void listWithNonCharacterIsRefused();
+    void hanziIniIsGb18030WithCrLf();
+    void configIsNotOverwritten();
+    void wavParsing();
+    void badWavIsRefused_data();
+    void badWavIsRefused();
+    void mp3Encoding();
+    void mp3RefusesRates_data();
+    void mp3RefusesRates();
+    void speaksWithEspeak();
+};
+
+void TestMovieData::strokePaths()
+{
+    // y is flipped about 900: the data's y 382 is 518 from the top.
+    const QPainterPath path =
+        parseStrokePath(QStringLiteral("M 518 382 Q 572 385 623 389 L 600 400 C 1 2 3 4 5 6 Z"));
+    QCOMPARE(path.elementAt(0).type, QPainterPath::MoveToElement);
+    QCOMPARE(QPointF(path.elementAt(0)), QPointF(518, 518));
+    // A quadratic becomes a cubic in Qt: its last element is the end point.
+    QCOMPARE(QPointF(path.elementAt(3)), QPointF(623, 511));
+    QCOMPARE(QPointF(path.elementAt(4)), QPointF(600, 500));
+    QCOMPARE(QPointF(path.elementAt(5)), QPointF(1, 898));
+    QCOMPARE(QPointF(path.elementAt(7)), QPointF(5, 894));
+    QCOMPARE(path.elementAt(8).type, QPainterPath::LineToElement); // closed back to start
+    QCOMPARE(QPointF(path.elementAt(8)), QPointF(518, 518));
+}
+
+void TestMovieData::badStrokePaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("unknown command") << QStringLiteral("M 1 2 A 3 4");
+    QTest::newRow("relative command") << QStringLiteral("M 1 2 l 3 4");
+    QTest::newRow("half a point") << QStringLiteral("M 1 2 L 3");
+    QTest::newRow("number missing") << QStringLiteral("M 1 2 Q 3 4 L");
+}
+
+void TestMovieData::badStrokePaths()
+{
+    QFETCH(QString, path);
+    QVERIFY_THROWS_EXCEPTION(MakerError, parseStrokePath(path));
+}
+
+void TestMovieData::loadsFixture()
+{
+    const CharacterData data = loadCharacter(Fixtures, QStringLiteral("十"));
+    QCOMPARE(data.character, QStringLiteral("十"));
+    QCOMPARE(data.strokes.size(), 2);
+    QCOMPARE(data.medians.size(), 2);
+    QCOMPARE(data.medians[0], QPolygonF({QPointF(220, 400), QPointF(780, 400)}));
+    QCOMPARE(data.medians[1].first(), QPointF(500, 120)); // written from the top
+    QCOMPARE(data.strokes[0].boundingRect(), QRectF(QPointF(200, 360), QPointF(800, 440)));
+}
+
+void TestMovieData::refusesBadCharacters_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("messagePart");
+    QTest::newRow("not in the data")
+        << QStringLiteral("口") << QStringLiteral("not in the stroke data");
+    QTest::newRow("stroke without centre line")
+        << QStringLiteral("坏") << QStringLiteral("damaged");
+    QTest::newRow("bad outline") << QStringLiteral("乱") << QStringLiteral("unknown command");
+    QTest::newRow("path outside the data") << QStringLiteral("../十") << QStringLiteral("single");
+    QTest::newRow("two characters") << QStringLiteral("十十") << QStringLiteral("single");
+    QTest::newRow("punctuation") << QStringLiteral("。") << QStringLiteral("single");
+    QTest::newRow("empty") << QString() << QStringLiteral("single");
+}
+
+void TestMovieData::refusesBadCharacters()
+{
+    QFETCH(QString, character);
+    QFETCH(QString, messagePart);
+    try {
+        loadCharacter(Fixtures, character);
+        QFAIL("no error");
+    } catch (const MakerError &error) {
+        QVERIFY2(error.message().contains(messagePart), qPrintable(error.message()));
+    }
+}
+
+// The real data, with a character outside the Basic Multilingual Plane's
+// two-unit form too: 𠂉 is in the data as a component.
+void TestMovieData::loadsRealData()
+{
+    const CharacterData yong =
+        loadCharacter(QStringLiteral(ZORVINA_HANZI_DATA), QStringLiteral("永"));
+    QCOMPARE(yong.strokes.size(), 5);
+    for (const QPainterPath &stroke : yong.strokes)
+        QVERIFY(QRectF(0, 0, 1024, 1024).contains(stroke.boundingRect()));
+    // The first stroke of 永 is the dot at the top.
+    QVERIFY(yong.strokes[0].boundingRect().bottom() < 300);
+}
+
+void TestMovieData::toneNumbers_data()
+{
+    QTest::addColumn<QString>("marked");
+    QTest::addColumn<QString>("numbered");
+    QTest::newRow("first") << QStringLiteral("zhōng") << QStringLiteral("zhong1");
+    QTest::newRow("second") << QStringLiteral("ér") << QStringLiteral("er2");
+    QTest::newRow("third") << QStringLiteral("nǚ") << QStringLiteral("nü3");
+    QTest::newRow("fourth ü") << QStringLiteral("lǜ") << QStringLiteral("lü4");
+    QTest::newRow("neutral") << QStringLiteral("le") << QStringLiteral("le5");
+    QTest::newRow("capital") << QStringLiteral("Ā") << QStringLiteral("A1");
+}
+
+void TestMovieData::toneNumbers()
+{
+    QFETCH(QString, marked);
+    QFETCH(QString, numbered);
+    QCOMPARE(toneNumbered(marked), numbered);
+}
+
+void TestMovieData::readings_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("pinyin");
+    QTest::newRow("modern dictionary") << QStringLiteral("中") << QStringLiteral("zhōng");
+    QTest::newRow("usual of several") << QStringLiteral("长") << QStringLiteral("cháng");
+    QTest::newRow("usual of several 2") << QStringLiteral("行") << QStringLiteral("xíng");
+    QTest::newRow("from the word list") << QStringLiteral("一") << QStringLiteral("yī");
+    QTest::newRow("from the supplement") << QStringLiteral("不") << QStringLiteral("bù");
+}
+
+void TestMovieData::readings()
+{
+    QFETCH(QString, character);
+    QFETCH(QString, pinyin);
+    Readings known(QStringLiteral(ZORVINA_READINGS_DATA),
+                   QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
+    QCOMPARE(known.reading(character), pinyin);
+}
+
+void TestMovieData::unknownReading()
+{
+    Readings known(QStringLiteral(ZORVINA_READINGS_DATA),
+                   QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
+    QVERIFY_THROWS_EXCEPTION(MakerError, known.reading(QStringLiteral("⺀")));
+    QVERIFY_THROWS_EXCEPTION(MakerError, Readings(Fixtures, QStringLiteral("missing.txt")));
+}
+
+void TestMovieData::characterLists_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList yiErSan{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")};
+    // 一二三 in GB18030 is D2BB B6FE C8FD.
+    QTest::newRow("hanzi.ini in GB18030") << QByteArray::fromHex("D2BBB6FEC8FD0D0A") << yiErSan;
+    QTest::newRow("hanzi.ini in UTF-8 with BOM")
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("一二三\r\n").toUtf8() << yiErSan;
+    QTest::newRow("teaching order with comments and repeats")
+        << QStringLiteral("# numbers 一 to 十\n一\n\n二\n  三 \n一\n").toUtf8() << yiErSan;
+    QTest::newRow("characters beyond two bytes")
+        << QStringLiteral("𠂉一").toUtf8()
+        << QStringList{QStringLiteral("𠂉"), QStringLiteral("一")};
+}
+
+void TestMovieData::characterLists()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    writeAll(dir.filePath(QStringLiteral("list.txt")), bytes);
+    QCOMPARE(readCharacterList(dir.filePath(QStringLiteral("list.txt"))), expected);
+}
+
+void TestMovieData::listWithNonCharacterIsRefused()
+{
+    QTemporaryDir dir;
+    writeAll(dir.filePath(QStringLiteral("list.txt")), QStringLiteral("一a二").toUtf8());
+    QVERIFY_THROWS_EXCEPTION(MakerError,
+                             readCharacterList(dir.filePath(QStringLiteral("list.txt"))));
+    QVERIFY_THROWS_EXCEPTION(MakerError, readCharacterList(dir.filePath(QStringLiteral("none"))));
+    QVERIFY_THROWS_EXCEPTION(MakerError, splitCharacters(QStringLiteral("一/二")));
+}
+
+void TestMovieData::hanziIniIsGb18030WithCrLf()
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("hanzi.ini"));
+    writeHanziIni(ini, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
+    QCOMPARE(readAll(ini).toHex(' '), QByteArray::fromHex("D2BBB6FEC8FD0D0A").toHex(' '));
+    QCOMPARE(readCharacterList(ini).size(), 3);
+    // A folder that does not exist: refused, nothing left behind.
+    QVERIFY_THROWS_EXCEPTION(MakerError,
+                             writeHanziIni(dir.filePath(QStringLiteral("no/hanzi.ini")), {}));
+}
+
+void TestMovieData::configIsNotOverwritten()
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("config.ini"));
+    QVERIFY(writeConfigIfMissing(config, QStringLiteral("一")));
+    QCOMPARE(readAll(config), QByteArray::fromHex("D2BB0D0A"));
+    writeAll(config, QByteArray::fromHex("C8FD0D0A")); // the child moved on to 三
+    QVERIFY(!writeConfigIfMissing(config, QStringLiteral("一")));
+    QCOMPARE(readAll(config), QByteArray::fromHex("C8FD0D0A"));
+}
+
+void TestMovieData::wavParsing()
+{
+    QByteArray wav = wavHeader(1, 22050, 16);
+    wav.append(QByteArray::fromHex("0100FFFF0080FF7F"));
+    wav.append('\x12'); // half a sample at the end of a cut stream
+    const Pcm pcm = parseWav(wav);
+    QCOMPARE(pcm.sampleRate, 22050);
+    QCOMPARE(pcm.samples, QList<qint16>({1, -1, -32768, 32767}));
+}
+
+void TestMovieData::badWavIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("wav");
+    QTest::newRow("stereo") << wavHeader(2, 22050, 16) + QByteArray(8, '\0');
+    QTest::newRow("8-bit") << wavHeader(1, 22050, 8) + QByteArray(8, '\0');
+    QTest::newRow("not RIFF") << QByteArray("ID3\x03 some mp3 data");
+    QTest::newRow("no data chunk") << wavHeader(1, 22050, 16).chopped(8);
+}
+
+void TestMovieData::badWavIsRefused()
+{
+    QFETCH(QByteArray, wav);
+    QVERIFY_THROWS_EXCEPTION(MakerError, parseWav(wav));
+}
+
+void TestMovieData::mp3Encoding()
+{
+    Pcm pcm;
+    pcm.sampleRate = 22050;
+    for (int i = 0; i < 22050; ++i)
+        pcm.samples.append(qint16(8000 * std::sin(i * 2 * M_PI * 440 / 22050)));
+    const Mp3Sound sound = encodeMp3(pcm);
+    QCOMPARE(sound.sampleRate, 22050);
+    QCOMPARE(sound.sampleCount, quint32(22050));
+    QVERIFY(!sound.stereo);
+    // MPEG-2 layer III, 22050 Hz, mono, no Xing/Info frame: 48 kbit/s frames
+    // of 576 samples take 144 * 48000 / 22050 = 156 or 157 bytes.
+    QCOMPARE(quint8(sound.frames[0]), quint8(0xff));
+    QCOMPARE(quint8(sound.frames[1]) & 0xfe, 0xf2);
+    QCOMPARE((quint8(sound.frames[3]) >> 6), 3);
+    QVERIFY(!sound.frames.contains("Xing") && !sound.frames.contains("Info"));
+    QVERIFY(sound.frames.size() > 38 * 156 && sound.frames.size() < 45 * 157);
+    QCOMPARE(encodeMp3(pcm).frames, sound.frames); // the same every time
+}
+
+void TestMovieData::mp3RefusesRates_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::newRow("16000") << 16000;
+    QTest::newRow("48000") << 48000;
+    QTest::newRow("5512") << 5512;
+}
+
+void TestMovieData::mp3RefusesRates()
+{
+    QFETCH(int, rate);
+    Pcm pcm;
+    pcm.sampleRate = rate;
+    pcm.samples = QList<qint16>(4000, 100);
+    QVERIFY_THROWS_EXCEPTION(MakerError, encodeMp3(pcm));
+}
+
+void TestMovieData::speaksWithEspeak()
+{
+    const Pcm pcm = speak(QStringLiteral("zhong1"));
+    QCOMPARE(pcm.sampleRate, 22050);
+    // A syllable lasts a few tenths of a second and is not silence.
+    QVERIFY(pcm.samples.size() > 22050 / 5 && pcm.samples.size() < 22050 * 3);
+    const auto loudest = *std::max_element(pcm.samples.begin(), pcm.samples.end());
+    QVERIFY(loudest > 1000);
+    QCOMPARE(speak(QStringLiteral("zhong1")).samples, pcm.samples);
+}
+
+QTEST_GUILESS_MAIN(TestMovieData)
+#include "tst_moviedata.moc"
