@@ -131,8 +131,10 @@ private:
             showStroke(stroke, filled(toShapePath(m_outlines[stroke]), WritingColor));
             return;
         }
+        const double radius =
+            brushRadiusFor(m_outlines[stroke], m_medians[stroke], MovieLayout::BrushRadius);
         const QList<QPolygonF> part =
-            revealedPart(m_outlines[stroke], m_medians[stroke], reveal, MovieLayout::BrushRadius);
+            revealedPart(m_outlines[stroke], m_medians[stroke], reveal, radius);
         if (!part.isEmpty())
             showStroke(stroke, filled(polygonsToShapePath(part), WritingColor));
     }

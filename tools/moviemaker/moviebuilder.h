@@ -21,8 +21,7 @@ const QRectF PinyinBand(0, 0, 577, 80);
 const QRectF Grid(108, 80, 360, 360);
 // From the stroke data's 1024 square onto the grid.
 QTransform characterToStage();
-// The brush that reveals a stroke, in stage pixels: wide enough to cover a
-// thick stroke from its centre line.
+// The widest brush that reveals a stroke, in stage pixels.
 constexpr double BrushRadius = 28.0;
 } // namespace MovieLayout
 

@@ -2,6 +2,8 @@
 #include "frameplan.h"
 
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 #include <polyclipping/clipper.hpp>
 
 namespace {
@@ -29,6 +31,23 @@ QPolygonF fromClipper(const ClipperLib::Path &path)
 }
 
 } // namespace
+
+double brushRadiusFor(const QPainterPath &outline, const QPolygonF &median, double maxRadius)
+{
+    double area = 0.0;
+    for (const QPolygonF &polygon : outline.toSubpathPolygons()) {
+        for (int i = 0; i < polygon.size(); ++i) {
+            const QPointF a = polygon[i];
+            const QPointF b = polygon[(i + 1) % polygon.size()];
+            area += a.x() * b.y() - b.x() * a.y();
+        }
+    }
+    const double length = polylineLength(median);
+    if (length < 1.0)
+        return maxRadius;
+    const double meanWidth = std::abs(area) / 2.0 / length;
+    return std::clamp(0.75 * meanWidth, 4.0, maxRadius);
+}
 
 QList<QPolygonF> revealedPart(const QPainterPath &outline, const QPolygonF &median, double fraction,
                               double brushRadius)

@@ -13,4 +13,9 @@ class QPainterPath;
 QList<QPolygonF> revealedPart(const QPainterPath &outline, const QPolygonF &median, double fraction,
                               double brushRadius);
 
+// A brush for a stroke: wide enough to cover the stroke from its centre line
+// (three quarters of its mean width) so the reveal follows the centre line,
+// yet never above maxRadius so a short dot is not uncovered at one go.
+double brushRadiusFor(const QPainterPath &outline, const QPolygonF &median, double maxRadius);
+
 #endif
