@@ -21,6 +21,7 @@ namespace {
 struct Job
 {
     QString character;
+    CharacterData data;
     QString pinyin;
     QPainterPath pinyinOutline;
     QString error; // set when the job cannot even start
@@ -32,13 +33,12 @@ void printError(const QString &message)
 }
 
 // Returns an error message, or an empty string when the movie was written.
-QString makeMovieFile(const Job &job, const QString &dataDir, const QString &outDir)
+QString makeMovieFile(const Job &job, const QString &outDir)
 {
     if (!job.error.isEmpty())
         return job.error;
     try {
-        const MovieInput input =
-            prepareMovie(dataDir, job.character, job.pinyin, job.pinyinOutline);
+        const MovieInput input = prepareMovie(job.data, job.pinyin, job.pinyinOutline);
         const QByteArray movie = buildMovie(input, planMovie(input));
         QSaveFile file(outDir + QLatin1Char('/') + job.character + QStringLiteral(".haz"));
         if (!file.open(QIODevice::WriteOnly) || file.write(movie) != movie.size() || !file.commit())
@@ -146,8 +146,9 @@ int main(int argc, char *argv[])
     try {
         Readings known(parser.value(readings), QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
         for (const QString &character : characters) {
-            Job job{character, QString(), QPainterPath(), QString()};
+            Job job{character, CharacterData(), QString(), QPainterPath(), QString()};
             try {
+                job.data = loadCharacter(parser.value(data), character);
                 job.pinyin = known.reading(character);
                 job.pinyinOutline = pinyinOutline(job.pinyin, QStringLiteral(ZORVINA_PINYIN_FONT));
             } catch (const MakerError &error) {
@@ -160,9 +161,8 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString dataDir = parser.value(data);
     const QStringList errors = QtConcurrent::blockingMapped<QStringList>(
-        work, [&](const Job &job) { return makeMovieFile(job, dataDir, outDir); });
+        work, [&](const Job &job) { return makeMovieFile(job, outDir); });
     int failed = 0;
     for (const QString &error : errors) {
         if (!error.isEmpty()) {

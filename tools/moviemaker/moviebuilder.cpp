@@ -168,11 +168,11 @@ QTransform MovieLayout::characterToStage()
     return QTransform::fromScale(scale, scale) * QTransform::fromTranslate(Grid.left(), Grid.top());
 }
 
-MovieInput prepareMovie(const QString &dataDir, const QString &character, const QString &pinyin,
+MovieInput prepareMovie(const CharacterData &data, const QString &pinyin,
                         const QPainterPath &pinyinOutline)
 {
     MovieInput input;
-    input.data = loadCharacter(dataDir, character);
+    input.data = data;
     input.pinyinOutline = pinyinOutline;
     input.sound = encodeMp3(speak(toneNumbered(pinyin)));
     return input;

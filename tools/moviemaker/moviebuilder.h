@@ -32,9 +32,9 @@ struct MovieInput
     Mp3Sound sound;
 };
 
-// Gathers a character's strokes from dataDir and speaks its reading.
-// Throws MakerError.
-MovieInput prepareMovie(const QString &dataDir, const QString &character, const QString &pinyin,
+// Speaks the reading and gathers everything the movie shows. Throws
+// MakerError.
+MovieInput prepareMovie(const CharacterData &data, const QString &pinyin,
                         const QPainterPath &pinyinOutline);
 
 // The frames the movie needs to show the character and then say it.

@@ -1,0 +1,160 @@
+// zorvina-moviemaker run as a parent would run it.
+#include "swfreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runTool(const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(ZORVINA_MOVIEMAKER), arguments);
+    if (!tool.waitForFinished(120000))
+        qFatal("zorvina-moviemaker did not finish");
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
+            QString::fromUtf8(tool.readAllStandardError())};
+}
+
+QByteArray readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMovieMakerTool : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void makesMoviesOfCharacters();
+    void makesListAndConfig();
+    void refusals_data();
+    void refusals();
+};
+
+void TestMovieMakerTool::makesMoviesOfCharacters()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("hanzi"));
+    const Run run = runTool({QStringLiteral("--out"), out, QStringLiteral("一永")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("Made 2 of 2")), qPrintable(run.out));
+    QCOMPARE(QDir(out).entryList(QDir::Files),
+             QStringList({QStringLiteral("一.haz"), QStringLiteral("永.haz")}));
+    const QByteArray yong = readAll(out + QStringLiteral("/永.haz"));
+    const SwfMovie movie = readSwf(yong);
+    QVERIFY(movie.compressed && movie.frameCount > 100);
+    // Sound and pinyin are in; the movie is small.
+    int sounds = 0;
+    for (const SwfRecord &tag : movie.tags)
+        sounds += tag.code == SwfTag::DefineSound ? 1 : 0;
+    QCOMPARE(sounds, 1);
+    QVERIFY(yong.size() < 60 * 1024);
+
+    QVERIFY(QFile::remove(out + QStringLiteral("/永.haz")));
+    QCOMPARE(runTool({QStringLiteral("--out"), out, QStringLiteral("永")}).exitCode, 0);
+    QCOMPARE(readAll(out + QStringLiteral("/永.haz")), yong); // reproducible
+}
+
+void TestMovieMakerTool::makesListAndConfig()
+{
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("order.txt"));
+    QFile file(list);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("# teaching order\n三\n一\n").toUtf8());
+    file.close();
+    const QStringList arguments{QStringLiteral("--out"),
+                                dir.filePath(QStringLiteral("hanzi")),
+                                QStringLiteral("--list"),
+                                list,
+                                QStringLiteral("--write-list"),
+                                dir.filePath(QStringLiteral("hanzi.ini")),
+                                QStringLiteral("--write-config"),
+                                dir.filePath(QStringLiteral("config.ini")),
+                                QStringLiteral("二")};
+    QCOMPARE(runTool(arguments).exitCode, 0);
+    // 三一二 in GB18030, CR LF; the first of them remembered.
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("hanzi.ini"))).toHex(' '),
+             QByteArray::fromHex("C8FDD2BBB6FE0D0A").toHex(' '));
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("config.ini"))), QByteArray::fromHex("C8FD0D0A"));
+
+    // The child has moved on to 二: a rebuild keeps that.
+    QFile config(dir.filePath(QStringLiteral("config.ini")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(QByteArray::fromHex("B6FE0D0A"));
+    config.close();
+    QCOMPARE(runTool(arguments).exitCode, 0);
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("config.ini"))), QByteArray::fromHex("B6FE0D0A"));
+    // The program's own hanzi.ini (GB18030) works as a list.
+    const Run again =
+        runTool({QStringLiteral("--out"), dir.filePath(QStringLiteral("again")),
+                 QStringLiteral("--list"), dir.filePath(QStringLiteral("hanzi.ini"))});
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("again"))).entryList(QDir::Files).size(), 3);
+}
+
+void TestMovieMakerTool::refusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("moviesLeft");
+
+    // 𠀀 is a real character the stroke data does not have: the other
+    // movies are still made whole, the list is not written.
+    QTest::newRow("character not in the data")
+        << QStringList{QStringLiteral("一𠀀"), QStringLiteral("--write-list"),
+                       QStringLiteral("hanzi.ini")}
+        << 1 << QStringLiteral("𠀀 is not in the stroke data")
+        << QStringList{QStringLiteral("一.haz")};
+    QTest::newRow("Latin letters")
+        << QStringList{QStringLiteral("ab")} << 2
+        << QStringLiteral("'a' is not a Chinese character") << QStringList();
+    QTest::newRow("path in a character")
+        << QStringList{QStringLiteral("../一")} << 2 << QStringLiteral("not a Chinese character")
+        << QStringList();
+    QTest::newRow("nothing to make")
+        << QStringList() << 2 << QStringLiteral("no characters") << QStringList();
+    QTest::newRow("missing list") << QStringList{QStringLiteral("--list"),
+                                                 QStringLiteral("nope.ini")}
+                                  << 2 << QStringLiteral("Cannot read") << QStringList();
+}
+
+void TestMovieMakerTool::refusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QStringList, moviesLeft);
+    QTemporaryDir dir;
+    QStringList withOut{QStringLiteral("--out"), dir.filePath(QStringLiteral("hanzi"))};
+    for (const QString &argument : arguments)
+        withOut.append(argument.endsWith(QStringLiteral(".ini")) ? dir.filePath(argument)
+                                                                 : argument);
+    const Run run = runTool(withOut);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("hanzi"))).entryList(QDir::Files), moviesLeft);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("hanzi.ini"))));
+
+    const Run noOut = runTool(arguments);
+    QCOMPARE(noOut.exitCode, 2);
+    QVERIFY(noOut.err.contains(QStringLiteral("--out")));
+}
+
+QTEST_GUILESS_MAIN(TestMovieMakerTool)
+#include "tst_moviemakertool.moc"
