@@ -40,7 +40,8 @@ MovieInput inputFor(const QString &character)
 {
     MovieInput input;
     input.data = loadCharacter(dataDirFor(character), character);
-    input.pinyinOutline = pinyinOutline(QStringLiteral("pīn"), QStringLiteral(ZORVINA_PINYIN_FONT));
+    input.pinyinOutline =
+        pinyinOutline(QStringLiteral("pīn"), pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT)));
     input.sound = testSound();
     return input;
 }
@@ -460,7 +461,7 @@ void TestMovieMaker::cubicsBecomeCloseQuadratics()
 void TestMovieMaker::pinyinIsCentredInItsBand()
 {
     const QPainterPath text =
-        pinyinOutline(QStringLiteral("zhuāng"), QStringLiteral(ZORVINA_PINYIN_FONT));
+        pinyinOutline(QStringLiteral("zhuāng"), pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT)));
     const QRectF bounds = text.boundingRect();
     QVERIFY(MovieLayout::PinyinBand.contains(bounds));
     QVERIFY(bounds.height() > 40); // big enough for a child to see

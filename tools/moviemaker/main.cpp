@@ -145,12 +145,13 @@ int main(int argc, char *argv[])
     QList<Job> work;
     try {
         Readings known(parser.value(readings), QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
+        const QFont font = pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT));
         for (const QString &character : characters) {
             Job job{character, CharacterData(), QString(), QPainterPath(), QString()};
             try {
                 job.data = loadCharacter(parser.value(data), character);
                 job.pinyin = known.reading(character);
-                job.pinyinOutline = pinyinOutline(job.pinyin, QStringLiteral(ZORVINA_PINYIN_FONT));
+                job.pinyinOutline = pinyinOutline(job.pinyin, font);
             } catch (const MakerError &error) {
                 job.error = error.message();
             }

@@ -205,7 +205,7 @@ QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan, 
     return movie.finish(SwfWriter::Compression::Zlib);
 }
 
-QPainterPath pinyinOutline(const QString &pinyin, const QString &fontFile)
+QFont pinyinFont(const QString &fontFile)
 {
     const int fontId = QFontDatabase::addApplicationFont(fontFile);
     const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
@@ -215,6 +215,11 @@ QPainterPath pinyinOutline(const QString &pinyin, const QString &fontFile)
     font.setPixelSize(56);
     font.setStyleStrategy(QFont::NoFontMerging);
     font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+QPainterPath pinyinOutline(const QString &pinyin, const QFont &font)
+{
     QPainterPath path;
     path.addText(0, 0, font, pinyin);
     const QRectF bounds = path.boundingRect();

@@ -6,6 +6,7 @@
 #include "swfwriter.h"
 
 #include <QByteArray>
+#include <QFont>
 #include <QList>
 #include <QPainterPath>
 #include <QRectF>
@@ -45,9 +46,13 @@ QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing = Ti
 QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan,
                       int stopAtFrame = -1);
 
-// The pinyin drawn as outlines from the given font file, centred in the top
-// band. Needs a QGuiApplication; call it from the main thread.
-QPainterPath pinyinOutline(const QString &pinyin, const QString &fontFile);
+// The font file's face at the pinyin's size, loaded by file so that the
+// movies do not depend on the fonts installed. Needs a QGuiApplication; call
+// it and pinyinOutline from the main thread. Throws MakerError.
+QFont pinyinFont(const QString &fontFile);
+
+// The pinyin drawn as outlines, centred in the top band.
+QPainterPath pinyinOutline(const QString &pinyin, const QFont &font);
 
 // Converts a Qt path to movie edges; cubic curves become quadratic ones
 // within a twentieth of a pixel.
