@@ -41,6 +41,7 @@ class TestMovieMakerTool : public QObject
 private Q_SLOTS:
     void makesMoviesOfCharacters();
     void makesListAndConfig();
+    void characterWithoutReadingIsOnlyWritten();
     void refusals_data();
     void refusals();
 };
@@ -105,6 +106,24 @@ void TestMovieMakerTool::makesListAndConfig()
                  QStringLiteral("--list"), dir.filePath(QStringLiteral("hanzi.ini"))});
     QCOMPARE(again.exitCode, 0);
     QCOMPARE(QDir(dir.filePath(QStringLiteral("again"))).entryList(QDir::Files).size(), 3);
+}
+
+// The radical ⺀ is in the stroke data but has no reading: its movie writes it
+// without pinyin or sound, and the parent is told.
+void TestMovieMakerTool::characterWithoutReadingIsOnlyWritten()
+{
+    QTemporaryDir dir;
+    const Run run = runTool({QStringLiteral("--out"), dir.path(), QStringLiteral("⺀")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(QStringLiteral("no reading (pinyin) is known for ⺀")),
+             qPrintable(run.err));
+    const SwfMovie movie = readSwf(readAll(dir.filePath(QStringLiteral("⺀.haz"))));
+    int placed = 0;
+    for (const SwfRecord &tag : movie.tags) {
+        QVERIFY(tag.code != SwfTag::DefineSound && tag.code != SwfTag::StartSound);
+        placed += tag.code == SwfTag::PlaceObject2 ? 1 : 0;
+    }
+    QVERIFY(placed > 3);
 }
 
 void TestMovieMakerTool::refusals_data()

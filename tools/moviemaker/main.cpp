@@ -151,7 +151,12 @@ int main(int argc, char *argv[])
             try {
                 job.data = loadCharacter(parser.value(data), character);
                 job.pinyin = known.reading(character);
-                job.pinyinOutline = pinyinOutline(job.pinyin, font);
+                if (job.pinyin.isEmpty())
+                    printError(QStringLiteral("warning: no reading (pinyin) is known for %1; its "
+                                              "movie only writes it, without pinyin or sound")
+                                   .arg(character));
+                else
+                    job.pinyinOutline = pinyinOutline(job.pinyin, font);
             } catch (const MakerError &error) {
                 job.error = error.message();
             }

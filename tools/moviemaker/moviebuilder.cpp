@@ -174,7 +174,8 @@ MovieInput prepareMovie(const CharacterData &data, const QString &pinyin,
     MovieInput input;
     input.data = data;
     input.pinyinOutline = pinyinOutline;
-    input.sound = encodeMp3(speak(toneNumbered(pinyin)));
+    if (!pinyin.isEmpty())
+        input.sound = encodeMp3(speak(toneNumbered(pinyin)));
     return input;
 }
 

@@ -33,8 +33,8 @@ struct MovieInput
     Mp3Sound sound;
 };
 
-// Speaks the reading and gathers everything the movie shows. Throws
-// MakerError.
+// Speaks the reading and gathers everything the movie shows; without a
+// reading the movie only writes the character. Throws MakerError.
 MovieInput prepareMovie(const CharacterData &data, const QString &pinyin,
                         const QPainterPath &pinyinOutline);
 

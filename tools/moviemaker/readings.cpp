@@ -33,8 +33,6 @@ QString Readings::reading(const QString &character)
         }
         found = m_complete.value(character, m_supplement.value(character));
     }
-    if (found.isEmpty())
-        throw MakerError(QStringLiteral("No reading (pinyin) is known for %1").arg(character));
     return found;
 }
 

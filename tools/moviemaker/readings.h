@@ -15,7 +15,8 @@ public:
     // "<character> <pinyin>" and # comments.
     Readings(const QString &jsonDir, const QString &supplementFile);
 
-    // The reading with tone marks; throws MakerError when there is none.
+    // The reading with tone marks, or an empty string when none is known
+    // (mostly radicals and rare characters).
     QString reading(const QString &character);
 
 private:
