@@ -74,8 +74,8 @@ struct LineStyle
 struct ShapePart
 {
     ShapePath path;
-    std::optional<Rgba> fill;
-    std::optional<LineStyle> line;
+    std::optional<Rgba> fill = std::nullopt;
+    std::optional<LineStyle> line = std::nullopt;
 };
 
 struct Shape
