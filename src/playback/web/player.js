@@ -1,0 +1,151 @@
+"use strict";
+
+// The Flash control's settings for the movie area: play at once with sound,
+// loop, high quality, the whole stage shown and centred on the movie's own
+// background colour, the movie's menu but nothing that leaves the program.
+window.RufflePlayer = {
+    config: {
+        autoplay: "on",
+        unmuteOverlay: "hidden",
+        splashScreen: false,
+        letterbox: "off",
+        backgroundColor: null,
+        wmode: "window",
+        quality: "high",
+        scale: "showAll",
+        menu: true,
+        contextMenu: "on",
+        allowFullscreen: false,
+        showSwfDownload: false,
+        openUrlMode: "deny",
+        allowNetworking: "none",
+        allowScriptAccess: false,
+        upgradeToHttps: false,
+        warnOnUnsupportedContent: false,
+        polyfills: false,
+        deviceFontRenderer: "canvas",
+        logLevel: "error",
+    },
+};
+
+// Ruffle's own screens and dialogs: error notices, the hardware acceleration
+// notice and the clipboard help carry links to web sites, and a child has no
+// use for any of them.
+const hiddenParts = "#panic, #message-overlay, #splash-screen, #unmute-overlay, #play-button, " +
+    "#hardware-acceleration-modal, #clipboard-modal { display: none !important; }";
+
+// How long Ruffle may take to accept a movie before it counts as broken.
+const loadTimeoutMs = 10000;
+
+// An empty movie, loaded once at start so that Ruffle's WebAssembly is ready
+// before the first real movie arrives.
+const emptyMovie = new Uint8Array([0x46, 0x57, 0x53, 10, 15, 0, 0, 0, 0, 0, 24, 1, 0, 0, 0]);
+
+function readBytes(url) {
+    return new Promise((resolve, reject) => {
+        const request = new XMLHttpRequest();
+        request.open("GET", url);
+        request.responseType = "arraybuffer";
+        request.onload = () => resolve(request);
+        request.onerror = () => reject(new Error("cannot read " + url));
+        request.send();
+    });
+}
+
+// Qt 6.4 refuses fetch() for custom URL schemes and Ruffle fetches its
+// WebAssembly, so the page answers fetch() itself; nothing outside the
+// page's own scheme is reachable.
+window.fetch = async (resource) => {
+    const url = new URL(resource instanceof Request ? resource.url : String(resource),
+        document.baseURI);
+    if (url.protocol !== location.protocol)
+        throw new TypeError("refused: " + url.href);
+    const reply = await readBytes(url.href);
+    return new Response(reply.response, {
+        headers: { "Content-Type": reply.getResponseHeader("Content-Type") || "" },
+    });
+};
+
+// Ruffle's "About" menu item opens a web site.
+window.open = () => null;
+
+function nextFrame() {
+    return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+}
+
+function createPlayer() {
+    const player = window.RufflePlayer.newest().createPlayer();
+    const style = document.createElement("style");
+    style.textContent = hiddenParts;
+    player.shadowRoot.appendChild(style);
+    // Underneath the movie shown now, which stays until the new one is drawn.
+    document.getElementById("stage").prepend(player);
+    return player;
+}
+
+// Resolves to whether Ruffle took the movie. Ruffle reports a movie it cannot
+// play only by putting up its error screen.
+function startMovie(player, bytes) {
+    return new Promise((resolve) => {
+        const done = (ok) => {
+            clearTimeout(timer);
+            watcher.disconnect();
+            resolve(ok);
+        };
+        const timer = setTimeout(() => done(false), loadTimeoutMs);
+        const watcher = new MutationObserver(() => {
+            if (player.shadowRoot.getElementById("panic"))
+                done(false);
+        });
+        watcher.observe(player.shadowRoot, { childList: true, subtree: true });
+        player.addEventListener("loadeddata", () => done(true), { once: true });
+        player.ruffle().load({ data: bytes, swfFileName: "movie.swf" }).catch(() => done(false));
+    });
+}
+
+let shownPlayer = null;
+
+// A failed load leaves the movie shown before, and its broken player goes:
+// Ruffle would keep its error screen over every later movie.
+async function play(bytes) {
+    const player = createPlayer();
+    if (!(await startMovie(player, bytes))) {
+        player.remove();
+        return false;
+    }
+    // Ruffle draws on its next animation frame; until then the old movie stays.
+    await nextFrame();
+    await nextFrame();
+    if (shownPlayer)
+        shownPlayer.remove();
+    shownPlayer = player;
+    await nextFrame();
+    return true;
+}
+
+async function load(bridge, ticket, url) {
+    let shown = false;
+    try {
+        const reply = await readBytes(url);
+        shown = reply.status === 200 && (await play(reply.response));
+    } catch (error) {
+        console.warn(error);
+    }
+    bridge.loadEnded(ticket, shown);
+}
+
+async function warmUp() {
+    const player = createPlayer();
+    const ok = await startMovie(player, emptyMovie);
+    player.remove();
+    return ok;
+}
+
+window.addEventListener("load", () => {
+    const started = warmUp();
+    new QWebChannel(qt.webChannelTransport, async (channel) => {
+        const bridge = channel.objects.player;
+        bridge.loadRequested.connect((ticket, url) => load(bridge, ticket, url));
+        bridge.ready(await started);
+    });
+});

@@ -1,0 +1,26 @@
+#ifndef ZORVINA_PLAYERBRIDGE_H
+#define ZORVINA_PLAYERBRIDGE_H
+
+#include <QObject>
+
+// The object the page sees through the web channel: the program asks for
+// loads with a signal, the page answers through the slots.
+class PlayerBridge : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+Q_SIGNALS:
+    void loadRequested(int ticket, const QString &url);
+    void readyReported(bool ok);
+    void loadEndReported(int ticket, bool shown);
+
+public Q_SLOTS:
+    // Ruffle has started (or could not start) and takes loads from now on.
+    void ready(bool ok) { Q_EMIT readyReported(ok); }
+    // The load has ended; shown means its first frame is on the screen.
+    void loadEnded(int ticket, bool shown) { Q_EMIT loadEndReported(ticket, shown); }
+};
+
+#endif

@@ -1,0 +1,48 @@
+#ifndef ZORVINA_PLAYERFILES_H
+#define ZORVINA_PLAYERFILES_H
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <memory>
+
+class QIODevice;
+class QUrl;
+
+// Everything the player's page may read, by URL of the player's own scheme:
+// the page itself, Ruffle's scripts and WebAssembly from the installation,
+// and the one movie being loaded right now. Anything else is refused, so a
+// movie (or a bad URL) can never read an arbitrary file.
+class PlayerFiles
+{
+public:
+    explicit PlayerFiles(const QString &appFolder);
+
+    static QByteArray scheme();
+    static QUrl pageUrl();
+    static QUrl movieUrl(int ticket);
+
+    // Whether the installation holds the Ruffle files the page needs.
+    bool rufflePresent() const;
+
+    // Only this movie may be served from now on, and only if it is a file
+    // directly inside the application's Work folder.
+    void setCurrentMovie(int ticket, const QString &path);
+
+    // Opens what the URL names for reading, or returns null when it names
+    // nothing the page may have.
+    std::unique_ptr<QIODevice> open(const QUrl &url, QByteArray *mimeType) const;
+
+private:
+    std::unique_ptr<QIODevice> openPageFile(const QString &name, QByteArray *mimeType) const;
+    std::unique_ptr<QIODevice> openRuffleFile(const QString &name, QByteArray *mimeType) const;
+    std::unique_ptr<QIODevice> openMovie(const QString &name, QByteArray *mimeType) const;
+    bool isPlayable(const QString &path) const;
+
+    QDir m_ruffleDir;
+    QDir m_workDir;
+    int m_movieTicket = 0;
+    QString m_moviePath;
+};
+
+#endif

@@ -1,0 +1,61 @@
+#include "playerpage.h"
+
+#include "playerfiles.h"
+
+#include <QWebEngineSettings>
+
+// Ruffle and the page talk a lot on the console; that is for developers
+// only (QT_LOGGING_RULES="zorvina.player.debug=true").
+Q_LOGGING_CATEGORY(lcPlayer, "zorvina.player", QtWarningMsg)
+
+PlayerPage::PlayerPage(QWebEngineProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent)
+{
+    QWebEngineSettings *s = settings();
+    // The movie's sound starts with the movie, as the Flash control did.
+    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+}
+
+bool PlayerPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    return isMainFrame && url == PlayerFiles::pageUrl() &&
+           (type == NavigationTypeTyped || type == NavigationTypeReload);
+}
+
+void PlayerPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                          const QString &message, int lineNumber,
+                                          const QString &sourceId)
+{
+    if (level == InfoMessageLevel)
+        qCDebug(lcPlayer).noquote() << sourceId << lineNumber << message;
+    else
+        qCInfo(lcPlayer).noquote() << sourceId << lineNumber << message;
+}
+
+QStringList PlayerPage::chooseFiles(FileSelectionMode, const QStringList &, const QStringList &)
+{
+    return {};
+}
+
+void PlayerPage::javaScriptAlert(const QUrl &, const QString &)
+{
+}
+
+bool PlayerPage::javaScriptConfirm(const QUrl &, const QString &)
+{
+    return false;
+}
+
+bool PlayerPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *)
+{
+    return false;
+}

@@ -1,0 +1,70 @@
+#ifndef ZORVINA_WEBENGINEPLAYER_H
+#define ZORVINA_WEBENGINEPLAYER_H
+
+#include "loadqueue.h"
+#include "movieplayer.h"
+#include "playerfiles.h"
+
+#include <QWebEngineView>
+
+class PlayerBridge;
+class PlayerPage;
+class QWebEngineProfile;
+
+// The movie area: Ruffle, the Flash player written for the web, running in
+// Qt WebEngine on a page of the player's own URL scheme. Everything starts in
+// the background; loads asked for before Ruffle is ready wait in the queue.
+class WebEnginePlayer : public QWebEngineView, public MoviePlayer, private MoviePage
+{
+    Q_OBJECT
+public:
+    // Must run before the QApplication object exists (URL scheme registration).
+    static void registerUrlScheme();
+
+    // appFolder: Ruffle's files are in appFolder/ruffle, playable movies in
+    // appFolder/Work.
+    explicit WebEnginePlayer(const QString &appFolder, QWidget *parent = nullptr);
+    ~WebEnginePlayer() override;
+
+    QWidget *widget() override { return this; }
+    void LoadMovie(int layer, const QString &path) override;
+
+    bool isReady() const { return m_ready; }
+
+Q_SIGNALS:
+    // Emitted once when the player cannot work at all; message is a sentence
+    // for the user. LoadMovie does nothing afterwards.
+    void unavailable(const QString &message);
+    // Ruffle has started; loads from now on play without waiting for it.
+    void ready();
+    // The first frame of the movie loaded from path has been drawn.
+    void movieShown(const QString &path);
+    // The movie at path could not be played (missing, unreadable, not a
+    // movie); the movie shown before stays. The window never needs this.
+    void loadFailed(const QString &path);
+
+protected:
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void startLoad(int ticket, const QString &path) override;
+    void startEngine();
+    void onReady(bool ok);
+    void onLoadEnded(int ticket, bool shown);
+    void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
+    void giveUp(const QString &message);
+    void leaveByTab(bool forward);
+
+    PlayerFiles m_files;
+    LoadQueue m_queue;
+    PlayerBridge *m_bridge;
+    QWebEngineProfile *m_profile = nullptr;
+    PlayerPage *m_page = nullptr;
+    QString m_loadingPath;
+    bool m_ready = false;
+    bool m_unavailable = false;
+    int m_crashes = 0;
+};
+
+#endif

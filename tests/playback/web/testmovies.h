@@ -1,0 +1,29 @@
+#ifndef ZORVINA_TESTMOVIES_H
+#define ZORVINA_TESTMOVIES_H
+
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QSize>
+
+// Movies written for the player tests: a background colour, and optionally
+// frames that each fill the whole stage with one colour (looping), a getURL
+// on every frame, and a tone that starts with the first frame.
+struct TestMovie
+{
+    explicit TestMovie(const QColor &backgroundColour, const QList<QColor> &frameColours = {})
+        : background(backgroundColour), frames(frameColours)
+    {
+    }
+
+    QColor background;
+    QList<QColor> frames;
+    QSize stage = QSize(577, 449);
+    double frameRate = 24.0;
+    QByteArray getUrl;
+    bool sound = false;
+
+    QByteArray bytes() const;
+};
+
+#endif

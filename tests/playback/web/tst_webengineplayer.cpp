@@ -1,0 +1,517 @@
+// The real player on movies written by the tests, in a window laid out like
+// the program's.
+#include "testmovies.h"
+#include "webengineplayer.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <memory>
+
+namespace {
+
+void registerScheme()
+{
+    WebEnginePlayer::registerUrlScheme();
+}
+Q_CONSTRUCTOR_FUNCTION(registerScheme)
+
+// Web pages start slowly on a loaded test machine.
+constexpr int timeoutMs = 30000;
+
+const QColor red(220, 30, 30);
+const QColor blue(30, 40, 200);
+const QColor green(20, 170, 60);
+const QColor yellow(240, 220, 20);
+
+bool near(const QColor &a, const QColor &b)
+{
+    const int tolerance = 8;
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance &&
+           qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+// The program's window with plain widgets around the player, in the
+// program's tab order.
+class Window : public QWidget
+{
+public:
+    explicit Window(const QString &appFolder)
+        : list(new QListWidget(this)), player(new WebEnginePlayer(appFolder, this)),
+          input(new QLineEdit(this)), up(new QPushButton(this)), down(new QPushButton(this)),
+          close(new QPushButton(this))
+    {
+        resize(701, 531);
+        list->setGeometry(8, 56, 96, 400);
+        list->addItems({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
+        list->setCurrentRow(0);
+        input->setGeometry(8, 8, 96, 40);
+        player->setObjectName(QStringLiteral("objSh"));
+        player->setGeometry(112, 8, 577, 449);
+        up->setGeometry(200, 470, 80, 50);
+        close->setGeometry(360, 470, 80, 50);
+        down->setGeometry(520, 470, 80, 50);
+        setTabOrder(list, player);
+        setTabOrder(player, input);
+        setTabOrder(input, up);
+        setTabOrder(up, close);
+        setTabOrder(close, down);
+    }
+
+    QListWidget *list;
+    WebEnginePlayer *player;
+    QLineEdit *input;
+    QPushButton *up;
+    QPushButton *down;
+    QPushButton *close;
+};
+
+} // namespace
+
+class TestWebEnginePlayer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void solidMovieFillsTheArea_data();
+    void solidMovieFillsTheArea();
+    void wholeStageOnTheMovieBackground();
+    void newMovieReplacesTheShownOne();
+    void lastWaitingRequestWins();
+    void badMovieKeepsThePreviousOne_data();
+    void badMovieKeepsThePreviousOne();
+    void animationRuns();
+    void getUrlStaysPut();
+    void pageReachesNothingElse();
+    void focusStaysWhereTheUserIs_data();
+    void focusStaysWhereTheUserIs();
+    void tabPassesThroughTheMovieArea();
+    void soundStartsWithoutInput();
+    void missingOrBrokenPlayerFiles_data();
+    void missingOrBrokenPlayerFiles();
+    void runLeavesNothingBehind();
+
+private:
+    QString writeMovie(const QString &name, const QByteArray &bytes);
+    void showWindow();
+    bool shows(const QColor &colour, QPoint at = QPoint(288, 224));
+    QVariant evaluate(const QString &script);
+    int playerElements();
+    void waitShown(const QString &path);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Window> m_window;
+};
+
+void TestWebEnginePlayer::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Work")));
+    QVERIFY(QFile::link(QStringLiteral(ZORVINA_APP_DIR "/ruffle"),
+                        m_dir->filePath(QStringLiteral("ruffle"))));
+}
+
+void TestWebEnginePlayer::cleanup()
+{
+    m_window.reset();
+    m_dir.reset();
+}
+
+QString TestWebEnginePlayer::writeMovie(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(QStringLiteral("Work/") + name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestWebEnginePlayer::showWindow()
+{
+    m_window = std::make_unique<Window>(m_dir->path());
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->list->setFocus();
+}
+
+bool TestWebEnginePlayer::shows(const QColor &colour, QPoint at)
+{
+    return near(m_window->player->grab().toImage().pixelColor(at), colour);
+}
+
+QVariant TestWebEnginePlayer::evaluate(const QString &script)
+{
+    auto result = std::make_shared<std::optional<QVariant>>();
+    m_window->player->page()->runJavaScript(script,
+                                            [result](const QVariant &value) { *result = value; });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, timeoutMs))
+        return QStringLiteral("no answer");
+    return **result;
+}
+
+int TestWebEnginePlayer::playerElements()
+{
+    return evaluate(QStringLiteral("document.querySelectorAll('ruffle-player').length")).toInt();
+}
+
+void TestWebEnginePlayer::waitShown(const QString &path)
+{
+    QSignalSpy shown(m_window->player, &WebEnginePlayer::movieShown);
+    QVERIFY(shown.wait(timeoutMs));
+    QCOMPARE(shown.at(0).at(0).toString(), path);
+}
+
+void TestWebEnginePlayer::solidMovieFillsTheArea_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("red") << red;
+    QTest::newRow("blue") << blue;
+    QTest::newRow("yellow") << yellow;
+}
+
+void TestWebEnginePlayer::solidMovieFillsTheArea()
+{
+    QFETCH(QColor, colour);
+    showWindow();
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(colour).bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    for (QPoint at : {QPoint(288, 224), QPoint(3, 3), QPoint(573, 445)})
+        QTRY_VERIFY2_WITH_TIMEOUT(shows(colour, at),
+                                  qPrintable(QStringLiteral("at %1,%2").arg(at.x()).arg(at.y())),
+                                  timeoutMs);
+}
+
+void TestWebEnginePlayer::wholeStageOnTheMovieBackground()
+{
+    // A wide stage in the 577 x 449 area: shown whole (577 x 288), centred,
+    // and above and below it the movie's background, as the Flash control
+    // draws it, rather than black bars.
+    showWindow();
+    TestMovie movie(red, {blue});
+    movie.stage = QSize(200, 100);
+    const QString path = writeMovie(QStringLiteral("一.swf"), movie.bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(blue, QPoint(288, 224)), timeoutMs);
+    QVERIFY(shows(blue, QPoint(4, 224)));
+    QVERIFY(shows(blue, QPoint(572, 224)));
+    QVERIFY(shows(red, QPoint(288, 40)));
+    QVERIFY(shows(red, QPoint(288, 410)));
+}
+
+void TestWebEnginePlayer::newMovieReplacesTheShownOne()
+{
+    showWindow();
+    const QString first = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    const QString second = writeMovie(QStringLiteral("二.swf"), TestMovie(blue).bytes());
+    m_window->player->LoadMovie(0, first);
+    waitShown(first);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(red), timeoutMs);
+    m_window->player->LoadMovie(0, second);
+    waitShown(second);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(blue), timeoutMs);
+    QCOMPARE(playerElements(), 1);
+}
+
+void TestWebEnginePlayer::lastWaitingRequestWins()
+{
+    showWindow();
+    QVERIFY(!m_window->player->isReady());
+    QSignalSpy shown(m_window->player, &WebEnginePlayer::movieShown);
+    QSignalSpy failed(m_window->player, &WebEnginePlayer::loadFailed);
+    const QString paths[] = {writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes()),
+                             writeMovie(QStringLiteral("二.swf"), TestMovie(green).bytes()),
+                             writeMovie(QStringLiteral("三.swf"), TestMovie(blue).bytes())};
+    for (const QString &path : paths)
+        m_window->player->LoadMovie(0, path);
+    QVERIFY(shown.wait(timeoutMs));
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.at(0).at(0).toString(), paths[2]);
+    QCOMPARE(failed.size(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(blue), timeoutMs);
+    QCOMPARE(playerElements(), 1);
+}
+
+void TestWebEnginePlayer::badMovieKeepsThePreviousOne_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray good = TestMovie(green).bytes();
+    QTest::newRow("missing") << QStringLiteral("缺.swf") << QByteArray();
+    QTest::newRow("empty") << QStringLiteral("空.swf") << QByteArray("");
+    QTest::newRow("garbage") << QStringLiteral("乱.swf") << QByteArray(4000, 'x');
+    QTest::newRow("bad header") << QStringLiteral("坏.swf")
+                                << (QByteArray("FWS") + QByteArray(40, '\xff'));
+    QTest::newRow("truncated") << QStringLiteral("断.swf") << good.left(good.size() / 2);
+    QTest::newRow("not in Work") << QStringLiteral("../外.swf") << good;
+}
+
+void TestWebEnginePlayer::badMovieKeepsThePreviousOne()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    showWindow();
+    const QString before = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    const QString after = writeMovie(QStringLiteral("二.swf"), TestMovie(blue).bytes());
+    const QString bad = m_dir->filePath(QStringLiteral("Work/") + name);
+    if (QTest::currentDataTag() != QByteArrayLiteral("missing"))
+        writeMovie(name, bytes);
+
+    m_window->player->LoadMovie(0, before);
+    waitShown(before);
+    QSignalSpy failed(m_window->player, &WebEnginePlayer::loadFailed);
+    m_window->player->LoadMovie(0, bad);
+    QVERIFY(failed.wait(timeoutMs));
+    QCOMPARE(failed.at(0).at(0).toString(), bad);
+    QVERIFY(shows(red));
+    QCOMPARE(playerElements(), 1);
+
+    m_window->player->LoadMovie(0, after);
+    waitShown(after);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(blue), timeoutMs);
+    QCOMPARE(playerElements(), 1);
+}
+
+void TestWebEnginePlayer::animationRuns()
+{
+    showWindow();
+    TestMovie movie(red, {green, yellow});
+    movie.frameRate = 4.0;
+    const QString path = writeMovie(QStringLiteral("一.swf"), movie.bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    // Round the loop twice.
+    for (int round = 0; round < 2; ++round) {
+        QTRY_VERIFY_WITH_TIMEOUT(shows(green), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(yellow), timeoutMs);
+    }
+}
+
+void TestWebEnginePlayer::getUrlStaysPut()
+{
+    showWindow();
+    QSignalSpy navigations(m_window->player, &QWebEngineView::loadStarted);
+    TestMovie movie(red, {green, yellow});
+    movie.frameRate = 8.0;
+    movie.getUrl = "http://example.com/";
+    const QString path = writeMovie(QStringLiteral("一.swf"), movie.bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    const QUrl page = m_window->player->url();
+    navigations.clear();
+    // Every frame asks to leave; after two rounds of the loop the movie is
+    // still there and the page never started another load.
+    for (int round = 0; round < 2; ++round) {
+        QTRY_VERIFY_WITH_TIMEOUT(shows(green), timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(yellow), timeoutMs);
+    }
+    QCOMPARE(navigations.size(), 0);
+    QCOMPARE(m_window->player->url(), page);
+}
+
+void TestWebEnginePlayer::pageReachesNothingElse()
+{
+    showWindow();
+    QSignalSpy ready(m_window->player, &WebEnginePlayer::ready);
+    QVERIFY(ready.wait(timeoutMs));
+    const QString config = m_dir->filePath(QStringLiteral("config.ini"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("一\r\n");
+    file.close();
+    // Each attempt reports "read" or "refused".
+    const QString attempt =
+        QStringLiteral("new Promise(done => { const r = new XMLHttpRequest(); r.open('GET', '%1');"
+                       " r.onload = () => done(r.status === 200 ? 'read' : 'refused');"
+                       " r.onerror = () => done('refused'); r.send(); })");
+    for (const QString &url :
+         {QUrl::fromLocalFile(config).toString(),
+          QStringLiteral("zorvina://player/ruffle/../config.ini"),
+          QStringLiteral("zorvina://player/ruffle/%2E%2E%2Fconfig.ini"),
+          QStringLiteral("zorvina://player/movie/1.swf"), QStringLiteral("http://127.0.0.1:1/")}) {
+        const QString script = QStringLiteral("(async () => await %1)()").arg(attempt.arg(url));
+        QCOMPARE(evaluate(script).toString(), QStringLiteral("refused"));
+    }
+    QCOMPARE(evaluate(attempt.arg(QStringLiteral("zorvina://player/ruffle/ruffle.js"))).toString(),
+             QStringLiteral("read"));
+}
+
+void TestWebEnginePlayer::focusStaysWhereTheUserIs_data()
+{
+    QTest::addColumn<bool>("inSearchBox");
+    QTest::newRow("list") << false;
+    QTest::newRow("search box") << true;
+}
+
+void TestWebEnginePlayer::focusStaysWhereTheUserIs()
+{
+    QFETCH(bool, inSearchBox);
+    showWindow();
+    QWidget *user = inSearchBox ? static_cast<QWidget *>(m_window->input) : m_window->list;
+    user->setFocus();
+    const QString first = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    const QString second = writeMovie(QStringLiteral("二.swf"), TestMovie(blue).bytes());
+    for (const QString &path : {first, second, first}) {
+        m_window->player->LoadMovie(0, path);
+        waitShown(path);
+        QCOMPARE(QApplication::focusWidget(), user);
+    }
+    // The arrow keys still step through the list.
+    if (!inSearchBox) {
+        QTest::keyClick(m_window->list, Qt::Key_Down);
+        QCOMPARE(m_window->list->currentRow(), 1);
+    }
+}
+
+void TestWebEnginePlayer::tabPassesThroughTheMovieArea()
+{
+    showWindow();
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    Window &w = *m_window;
+    const auto focused = [&w]() -> QWidget * {
+        QWidget *f = QApplication::focusWidget();
+        return f && w.player->isAncestorOf(f) ? w.player : f;
+    };
+    const QList<QWidget *> chain = {w.list, w.player, w.input, w.up, w.close, w.down};
+    w.list->setFocus();
+    for (int i = 1; i < chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(focused(), chain[i]);
+    }
+    for (int i = chain.size() - 2; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTRY_COMPARE(focused(), chain[i]);
+    }
+}
+
+void TestWebEnginePlayer::soundStartsWithoutInput()
+{
+    showWindow();
+    QSignalSpy ready(m_window->player, &WebEnginePlayer::ready);
+    QVERIFY(ready.wait(timeoutMs));
+    // Watch the audio contexts Ruffle makes, from a fresh page on.
+    QWebEngineScript watch;
+    watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    watch.setWorldId(QWebEngineScript::MainWorld);
+    watch.setSourceCode(QStringLiteral(
+        "window.testAudio = [];"
+        "window.AudioContext = class extends window.AudioContext {"
+        "    constructor(...args) { super(...args); window.testAudio.push(this); } };"));
+    m_window->player->page()->scripts().insert(watch);
+    m_window->player->reload();
+    QVERIFY(ready.wait(timeoutMs));
+
+    TestMovie movie(red);
+    movie.sound = true;
+    const QString path = writeMovie(QStringLiteral("一.swf"), movie.bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(QStringLiteral("testAudio.length > 0 && testAudio[testAudio.length - 1].state"))
+            .toString(),
+        QStringLiteral("running"), timeoutMs);
+}
+
+void TestWebEnginePlayer::missingOrBrokenPlayerFiles_data()
+{
+    QTest::addColumn<bool>("copyScripts");
+    QTest::newRow("no Ruffle") << false;
+    QTest::newRow("broken WebAssembly") << true;
+}
+
+void TestWebEnginePlayer::missingOrBrokenPlayerFiles()
+{
+    QFETCH(bool, copyScripts);
+    const QDir ruffle(m_dir->filePath(QStringLiteral("ruffle")));
+    QVERIFY(QFile::remove(ruffle.path()));
+    if (copyScripts) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ruffle")));
+        const QDir installed(QStringLiteral(ZORVINA_APP_DIR "/ruffle"));
+        for (const QString &name : installed.entryList(QDir::Files)) {
+            if (name.endsWith(QLatin1String(".wasm"))) {
+                QFile wasm(ruffle.filePath(name));
+                QVERIFY(wasm.open(QIODevice::WriteOnly));
+                wasm.write(QByteArray(1000, '\0'));
+            } else {
+                QVERIFY(QFile::copy(installed.filePath(name), ruffle.filePath(name)));
+            }
+        }
+    }
+    m_window = std::make_unique<Window>(m_dir->path());
+    QSignalSpy unavailable(m_window->player, &WebEnginePlayer::unavailable);
+    QSignalSpy failed(m_window->player, &WebEnginePlayer::loadFailed);
+    m_window->show();
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    m_window->player->LoadMovie(0, path);
+    QVERIFY(unavailable.wait(timeoutMs));
+    QVERIFY(!unavailable.at(0).at(0).toString().isEmpty());
+    // Later loads do nothing and bring no second notice.
+    m_window->player->LoadMovie(0, path);
+    QCoreApplication::processEvents();
+    QCOMPARE(unavailable.size(), 1);
+    QCOMPARE(failed.size(), 0);
+}
+
+void TestWebEnginePlayer::runLeavesNothingBehind()
+{
+    const QString home = m_dir->filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(home));
+    QVERIFY(QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
+                             "XDG_RUNTIME_DIR"})
+        env.insert(QLatin1String(name), home);
+    env.insert(QStringLiteral("ZORVINA_TEST_RUN"), runId);
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.start(QStringLiteral(PLAYERRUN_PATH), {m_dir->path(), path});
+    QVERIFY(run.waitForFinished(timeoutMs * 2));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(run.readAllStandardOutput(), QByteArray());
+    QCOMPARE(run.readAllStandardError(), QByteArray());
+
+    QStringList left;
+    QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        left << it.next();
+    QCOMPARE(left, QStringList());
+
+    // No process of the run outlives it.
+    const auto survivors = [&runId] {
+        int count = 0;
+        const QByteArray marker = "ZORVINA_TEST_RUN=" + runId.toLatin1();
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+            if (environ.open(QIODevice::ReadOnly) && environ.readAll().contains(marker))
+                ++count;
+        }
+        return count;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(survivors(), 0, timeoutMs);
+}
+
+QTEST_MAIN(TestWebEnginePlayer)
+#include "tst_webengineplayer.moc"
