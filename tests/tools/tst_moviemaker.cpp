@@ -4,16 +4,11 @@
 #include "frameplan.h"
 #include "moviebuilder.h"
 #include "speech.h"
+#include "strokereference.h"
 #include "strokereveal.h"
 #include "swfraster.h"
 #include "swfreader.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
-#include <QSvgRenderer>
 #include <QTest>
 
 namespace {
@@ -26,7 +21,7 @@ QString dataDirFor(const QString &character)
     return character == QStringLiteral("十") ? Fixtures : RealData;
 }
 
-// A second of a tone stands in for speech: these tests are about pictures.
+// Half a second of a tone stands in for speech: these tests are about pictures.
 Mp3Sound testSound()
 {
     Pcm pcm;
@@ -46,60 +41,9 @@ MovieInput inputFor(const QString &character)
     return input;
 }
 
-// The stroke outlines straight from the data file, painted by Qt's SVG
-// renderer onto the grid: independent of the movie maker's own path reading.
-QImage referenceStrokes(const QString &character, int onlyStroke = -1)
+QImage referenceFor(const QString &character, int onlyStroke = -1)
 {
-    QFile file(dataDirFor(character) + QLatin1Char('/') + character + QStringLiteral(".json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("no data for the reference");
-    const QJsonArray strokes =
-        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("strokes")).toArray();
-    QString svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 1024 1024'>"
-                                 "<g transform='scale(1,-1) translate(0,-900)'>");
-    for (int i = 0; i < strokes.size(); ++i) {
-        if (onlyStroke < 0 || onlyStroke == i)
-            svg += QStringLiteral("<path fill='black' d='%1'/>").arg(strokes[i].toString());
-    }
-    svg += QStringLiteral("</g></svg>");
-    QSvgRenderer renderer(svg.toUtf8());
-    QImage image(MovieLayout::Stage, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    renderer.render(&painter, MovieLayout::Grid);
-    return image;
-}
-
-// Pixels inside the grid that match a predicate.
-template <typename Predicate> QList<QPoint> pixelsWhere(const QImage &image, Predicate predicate)
-{
-    QList<QPoint> found;
-    const QRect grid = MovieLayout::Grid.toRect();
-    for (int y = grid.top(); y <= grid.bottom(); ++y) {
-        for (int x = grid.left(); x <= grid.right(); ++x) {
-            if (predicate(image.pixelColor(x, y)))
-                found.append(QPoint(x, y));
-        }
-    }
-    return found;
-}
-
-bool isInk(const QColor &c)
-{
-    return c.lightness() < 128;
-}
-
-bool isWriting(const QColor &c)
-{
-    return c.red() > 150 && c.green() < 120 && c.blue() < 120;
-}
-
-double intersectionOverUnion(const QList<QPoint> &a, const QList<QPoint> &b)
-{
-    const QSet<QPoint> setA(a.begin(), a.end());
-    const QSet<QPoint> setB(b.begin(), b.end());
-    const qsizetype both = QSet<QPoint>(setA).intersect(setB).size();
-    return double(both) / double(QSet<QPoint>(setA).unite(setB).size());
+    return referenceStrokes(dataDirFor(character), character, onlyStroke);
 }
 
 int firstFrameOfStroke(const QList<PlannedFrame> &plan, int stroke)
@@ -375,8 +319,8 @@ void TestMovieMaker::finishedCharacterCoversOutlines()
     const MovieInput input = inputFor(character);
     const QList<PlannedFrame> plan = planMovie(input);
     const SwfMovieReplay replay(buildMovie(input, plan));
-    const QList<QPoint> drawn = pixelsWhere(replay.render(plan.size() - 1), isInk);
-    const QList<QPoint> expected = pixelsWhere(referenceStrokes(character), isInk);
+    const QList<QPoint> drawn = gridPixelsWhere(replay.render(plan.size() - 1), isInk);
+    const QList<QPoint> expected = gridPixelsWhere(referenceFor(character), isInk);
     QVERIFY(expected.size() > 500);
     const double iou = intersectionOverUnion(drawn, expected);
     QVERIFY2(iou > 0.95, qPrintable(QString::number(iou)));
@@ -391,12 +335,12 @@ void TestMovieMaker::earlyFrameShowsOnlyStartOfFirstStroke()
     const SwfMovieReplay replay(buildMovie(input, plan));
     const int first = firstFrameOfStroke(plan, 0);
 
-    QVERIFY(pixelsWhere(replay.render(first - 1), isWriting).isEmpty());
+    QVERIFY(gridPixelsWhere(replay.render(first - 1), isWriting).isEmpty());
     const int early = first + 3;
     QVERIFY(plan[early].stroke == 0 && plan[early].reveal < 0.3);
-    const QList<QPoint> written = pixelsWhere(replay.render(early), isWriting);
-    const QImage firstStroke = referenceStrokes(QStringLiteral("大"), 0);
-    const QList<QPoint> wholeStroke = pixelsWhere(firstStroke, isInk);
+    const QList<QPoint> written = gridPixelsWhere(replay.render(early), isWriting);
+    const QImage firstStroke = referenceFor(QStringLiteral("大"), 0);
+    const QList<QPoint> wholeStroke = gridPixelsWhere(firstStroke, isInk);
     QVERIFY(written.size() > 20);
     QVERIFY(written.size() < wholeStroke.size() / 2);
     const QTransform toStage = MovieLayout::characterToStage();
