@@ -24,6 +24,7 @@ window.RufflePlayer = {
         warnOnUnsupportedContent: false,
         polyfills: false,
         deviceFontRenderer: "canvas",
+        preferredRenderer: "canvas",
         logLevel: "error",
     },
 };

@@ -1,9 +1,11 @@
 #include "playerfiles.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QtEndian>
 
 namespace {
 
@@ -16,6 +18,22 @@ bool isPlainName(const QString &name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_.-]*$"));
     return plain.match(name).hasMatch();
+}
+
+// Ruffle takes nearly anything as a movie, so what is plainly not one (or
+// cut short) stops here: a Flash signature, and an uncompressed movie at
+// least as long as its header says.
+bool looksLikeMovie(const QByteArray &bytes)
+{
+    const int headerSize = 8;
+    if (bytes.size() < headerSize)
+        return false;
+    const QByteArray signature = bytes.left(3);
+    if (signature != "FWS" && signature != "CWS" && signature != "ZWS")
+        return false;
+    const quint32 declaredLength = qFromLittleEndian<quint32>(bytes.constData() + 4);
+    return declaredLength > headerSize &&
+           (signature != "FWS" || declaredLength <= quint32(bytes.size()));
 }
 
 std::unique_ptr<QIODevice> openFile(const QString &path)
@@ -113,8 +131,17 @@ std::unique_ptr<QIODevice> PlayerFiles::openMovie(const QString &name, QByteArra
     if (m_movieTicket == 0 || name != QStringLiteral("%1.swf").arg(m_movieTicket) ||
         !isPlayable(m_moviePath))
         return nullptr;
+    QFile file(m_moviePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    // Read now: the window replaces the file in Work on the next selection.
+    auto movie = std::make_unique<QBuffer>();
+    movie->setData(file.readAll());
+    if (file.error() != QFileDevice::NoError || !looksLikeMovie(movie->data()) ||
+        !movie->open(QIODevice::ReadOnly))
+        return nullptr;
     *mimeType = QByteArrayLiteral("application/x-shockwave-flash");
-    return openFile(m_moviePath);
+    return movie;
 }
 
 bool PlayerFiles::isPlayable(const QString &path) const

@@ -23,6 +23,9 @@ PlayerPage::PlayerPage(QWebEngineProfile *profile, QObject *parent)
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    // Ruffle draws on a 2D canvas: a fresh WebGL context for every movie is
+    // slow to make, and on software GL Chromium refuses it noisily anyway.
+    s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
 }
 
 bool PlayerPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

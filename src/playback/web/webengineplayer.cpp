@@ -7,6 +7,7 @@
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineProfile>
@@ -37,6 +38,9 @@ void WebEnginePlayer::registerUrlScheme()
     QWebEngineUrlScheme::registerScheme(scheme);
     // Qt WebEngine has to know this before the application object exists too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
+    // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
 WebEnginePlayer::WebEnginePlayer(const QString &appFolder, QWidget *parent)
@@ -45,6 +49,9 @@ WebEnginePlayer::WebEnginePlayer(const QString &appFolder, QWidget *parent)
     // The web engine's own menu (reload, view source...) has no place here;
     // Ruffle draws the movie's menu itself.
     setContextMenuPolicy(Qt::NoContextMenu);
+    // The movie area is a stop of the window's tab order from the start, not
+    // only once the web engine has put its own widget inside.
+    setFocusPolicy(Qt::StrongFocus);
     if (!m_files.rufflePresent()) {
         // Nobody can have connected to the signal before the constructor returns.
         QMetaObject::invokeMethod(
@@ -79,10 +86,21 @@ void WebEnginePlayer::LoadMovie(int layer, const QString &path)
 void WebEnginePlayer::childEvent(QChildEvent *event)
 {
     // Keys reach the page through a child widget that the web engine adds
-    // later; Tab has to be caught there.
-    if (event->added() && event->child()->isWidgetType())
+    // later; Tab has to be caught there. Adding it also moves the movie area
+    // to the end of the window's tab order, so its place is noted now and
+    // taken back once the engine is done.
+    if (event->added() && event->child()->isWidgetType()) {
         event->child()->installEventFilter(this);
+        m_tabBefore = previousTabStop();
+        QMetaObject::invokeMethod(this, &WebEnginePlayer::restoreTabPlace, Qt::QueuedConnection);
+    }
     QWebEngineView::childEvent(event);
+}
+
+void WebEnginePlayer::restoreTabPlace()
+{
+    if (m_tabBefore)
+        setTabOrder(m_tabBefore, this);
 }
 
 bool WebEnginePlayer::eventFilter(QObject *watched, QEvent *event)
@@ -91,7 +109,10 @@ bool WebEnginePlayer::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
         if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            leaveByTab(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            // Tab moves on to the next widget of the window, as it did past
+            // the Flash control, rather than through Ruffle's hidden controls.
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
             return true;
         }
     }
@@ -183,15 +204,10 @@ void WebEnginePlayer::giveUp(const QString &message)
     Q_EMIT unavailable(message);
 }
 
-void WebEnginePlayer::leaveByTab(bool forward)
+QWidget *WebEnginePlayer::previousTabStop() const
 {
-    // The web engine's child widget sits elsewhere in the window's focus
-    // chain, so the walk starts from the movie area itself.
-    QWidget *next = this;
-    do {
-        next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
-    } while (next != this && (isAncestorOf(next) || !(next->focusPolicy() & Qt::TabFocus) ||
-                              !next->isVisibleTo(window()) || !next->isEnabled()));
-    if (next != this)
-        next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    QWidget *previous = previousInFocusChain();
+    while (previous != this && (isAncestorOf(previous) || previous->focusPolicy() == Qt::NoFocus))
+        previous = previous->previousInFocusChain();
+    return previous == this ? nullptr : previous;
 }

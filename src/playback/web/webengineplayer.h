@@ -5,6 +5,7 @@
 #include "movieplayer.h"
 #include "playerfiles.h"
 
+#include <QPointer>
 #include <QWebEngineView>
 
 class PlayerBridge;
@@ -54,7 +55,8 @@ private:
     void onLoadEnded(int ticket, bool shown);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
     void giveUp(const QString &message);
-    void leaveByTab(bool forward);
+    QWidget *previousTabStop() const;
+    void restoreTabPlace();
 
     PlayerFiles m_files;
     LoadQueue m_queue;
@@ -65,6 +67,7 @@ private:
     bool m_ready = false;
     bool m_unavailable = false;
     int m_crashes = 0;
+    QPointer<QWidget> m_tabBefore;
 };
 
 #endif

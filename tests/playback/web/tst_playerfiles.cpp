@@ -5,6 +5,24 @@
 #include <QTest>
 #include <QUrl>
 
+namespace {
+
+// A movie header with the given signature and declared length, padded to
+// size bytes.
+QByteArray movieBytes(const char *signature, quint32 declaredLength, int size)
+{
+    QByteArray bytes(signature);
+    bytes.append(char(10));
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.append(char((declaredLength >> shift) & 0xff));
+    bytes.append(QByteArray(qMax(0, size - int(bytes.size())), '\0'));
+    return bytes.left(size);
+}
+
+const QByteArray goodMovie = movieBytes("FWS", 30, 30);
+
+} // namespace
+
 class TestPlayerFiles : public QObject
 {
     Q_OBJECT
@@ -13,6 +31,8 @@ private Q_SLOTS:
     void initTestCase();
     void served_data();
     void served();
+    void movieHeader_data();
+    void movieHeader();
     void rufflePresent_data();
     void rufflePresent();
 
@@ -41,9 +61,9 @@ void TestPlayerFiles::initTestCase()
     write(QStringLiteral("ruffle/LICENSE_MIT"), "licence");
     write(QStringLiteral("ruffle/.hidden.js"), "hidden");
     write(QStringLiteral("config.ini"), "secret");
-    write(QStringLiteral("Work/一.swf"), "movie");
+    write(QStringLiteral("Work/一.swf"), goodMovie);
     write(QStringLiteral("Work/notes.txt"), "notes");
-    write(QStringLiteral("Work/sub/二.swf"), "deeper");
+    write(QStringLiteral("Work/sub/二.swf"), goodMovie);
     QVERIFY(QFile::link(m_app.filePath(QStringLiteral("config.ini")),
                         m_app.filePath(QStringLiteral("Work/link.swf"))));
 }
@@ -95,9 +115,9 @@ void TestPlayerFiles::served_data()
     QTest::newRow("query") << page + QStringLiteral("ruffle/ruffle.js?x=1") << QString()
                            << QByteArray() << QByteArray();
 
-    QTest::newRow("movie") << movie << first << swf << QByteArray("movie");
+    QTest::newRow("movie") << movie << first << swf << goodMovie;
     QTest::newRow("movie, roundabout path")
-        << movie << QStringLiteral("Work/../Work/一.swf") << swf << QByteArray("movie");
+        << movie << QStringLiteral("Work/../Work/一.swf") << swf << goodMovie;
     QTest::newRow("no movie yet") << movie << QString() << QByteArray() << QByteArray();
     QTest::newRow("earlier ticket")
         << QStringLiteral("zorvina://player/movie/6.swf") << first << QByteArray() << QByteArray();
@@ -136,6 +156,42 @@ void TestPlayerFiles::served()
     QVERIFY(!bytes.isEmpty());
     if (!content.isEmpty())
         QCOMPARE(bytes, content);
+}
+
+void TestPlayerFiles::movieHeader_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("served");
+    QTest::newRow("uncompressed") << movieBytes("FWS", 30, 30) << true;
+    QTest::newRow("longer than declared") << movieBytes("FWS", 30, 40) << true;
+    // The length of a compressed movie is that of its inflated contents.
+    QTest::newRow("zlib") << movieBytes("CWS", 1000, 30) << true;
+    QTest::newRow("lzma") << movieBytes("ZWS", 1000, 30) << true;
+    QTest::newRow("cut short") << movieBytes("FWS", 100, 50) << false;
+    QTest::newRow("length too small") << movieBytes("FWS", 4, 30) << false;
+    QTest::newRow("not Flash") << movieBytes("GIF", 30, 30) << false;
+    QTest::newRow("header only in part") << QByteArray("FWS\x0a\x1e") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestPlayerFiles::movieHeader()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, served);
+    QTemporaryDir app;
+    QVERIFY(QDir(app.path()).mkdir(QStringLiteral("Work")));
+    const QString path = app.filePath(QStringLiteral("Work/一.swf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    PlayerFiles files(app.path());
+    files.setCurrentMovie(1, path);
+    QByteArray type;
+    std::unique_ptr<QIODevice> device = files.open(PlayerFiles::movieUrl(1), &type);
+    QCOMPARE(bool(device), served);
+    if (device)
+        QCOMPARE(device->readAll(), bytes);
 }
 
 void TestPlayerFiles::rufflePresent_data()

@@ -257,7 +257,10 @@ void TestWebEnginePlayer::badMovieKeepsThePreviousOne_data()
     QTest::newRow("garbage") << QStringLiteral("乱.swf") << QByteArray(4000, 'x');
     QTest::newRow("bad header") << QStringLiteral("坏.swf")
                                 << (QByteArray("FWS") + QByteArray(40, '\xff'));
+    // These get past the first look at the file; Ruffle itself gives up.
     QTest::newRow("truncated") << QStringLiteral("断.swf") << good.left(good.size() / 2);
+    QTest::newRow("bad compression")
+        << QStringLiteral("错.swf") << (good.left(8) + QByteArray(200, '\x55'));
     QTest::newRow("not in Work") << QStringLiteral("../外.swf") << good;
 }
 
@@ -278,7 +281,7 @@ void TestWebEnginePlayer::badMovieKeepsThePreviousOne()
     m_window->player->LoadMovie(0, bad);
     QVERIFY(failed.wait(timeoutMs));
     QCOMPARE(failed.at(0).at(0).toString(), bad);
-    QVERIFY(shows(red));
+    QTRY_VERIFY_WITH_TIMEOUT(shows(red), timeoutMs);
     QCOMPARE(playerElements(), 1);
 
     m_window->player->LoadMovie(0, after);
@@ -334,21 +337,28 @@ void TestWebEnginePlayer::pageReachesNothingElse()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("一\r\n");
     file.close();
-    // Each attempt reports "read" or "refused".
+    // Each attempt leaves "read" or "refused" in testResult.
     const QString attempt =
-        QStringLiteral("new Promise(done => { const r = new XMLHttpRequest(); r.open('GET', '%1');"
-                       " r.onload = () => done(r.status === 200 ? 'read' : 'refused');"
-                       " r.onerror = () => done('refused'); r.send(); })");
+        QStringLiteral("window.testResult = '';"
+                       "try { const r = new XMLHttpRequest(); r.open('GET', '%1');"
+                       "    r.onload = () => testResult = r.status === 200 ? 'read' : 'refused';"
+                       "    r.onerror = () => testResult = 'refused'; r.send();"
+                       "} catch (e) { testResult = 'refused'; }");
+    const auto result = [this, &attempt](const QString &url) {
+        evaluate(attempt.arg(url));
+        QString answer;
+        const bool answered = QTest::qWaitFor(
+            [&] { return !(answer = evaluate(QStringLiteral("testResult")).toString()).isEmpty(); },
+            timeoutMs);
+        return answered ? answer : QStringLiteral("no answer");
+    };
     for (const QString &url :
          {QUrl::fromLocalFile(config).toString(),
           QStringLiteral("zorvina://player/ruffle/../config.ini"),
           QStringLiteral("zorvina://player/ruffle/%2E%2E%2Fconfig.ini"),
-          QStringLiteral("zorvina://player/movie/1.swf"), QStringLiteral("http://127.0.0.1:1/")}) {
-        const QString script = QStringLiteral("(async () => await %1)()").arg(attempt.arg(url));
-        QCOMPARE(evaluate(script).toString(), QStringLiteral("refused"));
-    }
-    QCOMPARE(evaluate(attempt.arg(QStringLiteral("zorvina://player/ruffle/ruffle.js"))).toString(),
-             QStringLiteral("read"));
+          QStringLiteral("zorvina://player/movie/1.swf"), QStringLiteral("http://127.0.0.1:1/")})
+        QCOMPARE(result(url), QStringLiteral("refused"));
+    QCOMPARE(result(QStringLiteral("zorvina://player/ruffle/ruffle.js")), QStringLiteral("read"));
 }
 
 void TestWebEnginePlayer::focusStaysWhereTheUserIs_data()
@@ -472,16 +482,20 @@ void TestWebEnginePlayer::missingOrBrokenPlayerFiles()
 void TestWebEnginePlayer::runLeavesNothingBehind()
 {
     const QString home = m_dir->filePath(QStringLiteral("home"));
-    QVERIFY(QDir().mkpath(home));
-    QVERIFY(QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString runtime = m_dir->filePath(QStringLiteral("runtime"));
+    for (const QString &dir : {home, runtime}) {
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
     const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
     const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
-                             "XDG_RUNTIME_DIR"})
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
         env.insert(QLatin1String(name), home);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("ZORVINA_TEST_RUN"), runId);
     QProcess run;
     run.setProcessEnvironment(env);
@@ -489,15 +503,30 @@ void TestWebEnginePlayer::runLeavesNothingBehind()
     QVERIFY(run.waitForFinished(timeoutMs * 2));
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.exitCode(), 0);
-    QCOMPARE(run.readAllStandardOutput(), QByteArray());
-    QCOMPARE(run.readAllStandardError(), QByteArray());
 
-    QStringList left;
-    QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        left << it.next();
-    QCOMPARE(left, QStringList());
+    QCOMPARE(run.readAllStandardOutput(), QByteArray());
+    // Only what this test's own set-up makes Qt say: the sandbox is switched
+    // off, and the offscreen platform has no OpenGL.
+    QByteArrayList errors = run.readAllStandardError().split('\n');
+    errors.removeAll("Sandboxing disabled by user.");
+    errors.removeAll("No suitable graphics backend found");
+    errors.removeAll("");
+    QCOMPARE(errors, QByteArrayList());
+
+    const auto contents = [](const QString &dir) {
+        QStringList found;
+        QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << QDir(dir).relativeFilePath(it.next());
+        return found;
+    };
+    QCOMPARE(contents(home), QStringList());
+    // The sound system's client makes its (empty) socket folder in the
+    // session's runtime folder; a desktop session has it already.
+    QStringList runtimeLeft = contents(runtime);
+    runtimeLeft.removeAll(QStringLiteral("pulse"));
+    QCOMPARE(runtimeLeft, QStringList());
 
     // No process of the run outlives it.
     const auto survivors = [&runId] {
