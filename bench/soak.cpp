@@ -1,0 +1,105 @@
+// Steadiness over thousands of selections: drives the real window and player
+// through next, previous and search selections, and reports the memory of the
+// whole program (all its processes) at the start and at the end, and whether
+// the working folders are left clean.
+//
+//   zorvina-soak <application folder copy> [selections]
+
+#include "appfolder.h"
+#include "characterlist.h"
+#include "dialogs.h"
+#include "frmmain.h"
+#include "picturebutton.h"
+#include "processmemory.h"
+#include "searchbox.h"
+#include "webengineplayer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+class SilentDialogs : public Dialogs
+{
+public:
+    void showMessage(QWidget *, const QString &) override { ++count; }
+    int count = 0;
+};
+
+int staleFiles(const QString &folder, const QString &pattern)
+{
+    return QDir(folder, pattern).entryList(QDir::Files).size();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    WebEnginePlayer::registerUrlScheme();
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: zorvina-soak <application folder copy> [selections]\n");
+        return 2;
+    }
+    const AppFolder folder(args.at(1));
+    const int selections = args.size() > 2 ? args.at(2).toInt() : 5000;
+
+    SilentDialogs dialogs;
+    auto *player = new WebEnginePlayer(folder.path());
+    frmMain window(folder, *player, dialogs);
+    window.load();
+    window.show();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 startPss = 0;
+    int done = 0;
+    QTimer step;
+    step.setInterval(5);
+    QObject::connect(player, &WebEnginePlayer::movieShown, &app, [&] {
+        if (startPss == 0) {
+            startPss = wholeProgramPss();
+            std::printf("memory at start: %.1f MB (PSS, all processes)\n", startPss / 1048576.0);
+            step.start();
+        }
+    });
+    QObject::connect(&step, &QTimer::timeout, &app, [&] {
+        const int count = window.List1->count();
+        switch (done % 3) {
+        case 0:
+            window.cmdDown->click();
+            break;
+        case 1:
+            window.cmdUp->click();
+            break;
+        default:
+            window.txtInput->setText(window.List1->item((done * 7) % count)->text());
+            break;
+        }
+        if (++done == selections) {
+            step.stop();
+            // Let the last movie show before measuring.
+            QTimer::singleShot(2000, &app, [&] {
+                const qint64 endPss = wholeProgramPss();
+                std::printf("selections: %d in %.1f s\n", done, clock.elapsed() / 1000.0);
+                std::printf("memory at end: %.1f MB (PSS, all processes), change %+.1f MB\n",
+                            endPss / 1048576.0, (endPss - startPss) / 1048576.0);
+                window.close();
+            });
+        }
+    });
+    if (window.List1->count() == 0) {
+        std::fprintf(stderr, "the character list is empty\n");
+        return 1;
+    }
+    const int result = app.exec();
+    std::printf("after close: %d .swf in Work, %d .haz in Temp, messages shown: %d\n",
+                staleFiles(folder.path() + QStringLiteral("/Work"), QStringLiteral("*.swf")),
+                staleFiles(folder.path() + QStringLiteral("/Temp"), QStringLiteral("*.haz")),
+                dialogs.count);
+    return result;
+}
