@@ -38,8 +38,7 @@ const hiddenParts = "#panic, #message-overlay, #splash-screen, #unmute-overlay, 
 // How long Ruffle may take to accept a movie before it counts as broken.
 const loadTimeoutMs = 10000;
 
-// An empty movie, loaded once at start so that Ruffle's WebAssembly is ready
-// before the first real movie arrives.
+// An empty movie, to tell a broken Ruffle from a broken movie.
 const emptyMovie = new Uint8Array([0x46, 0x57, 0x53, 10, 15, 0, 0, 0, 0, 0, 24, 1, 0, 0, 0]);
 
 function readBytes(url) {
@@ -124,6 +123,18 @@ async function play(bytes) {
     return true;
 }
 
+async function rufflePlaysAtAll() {
+    const player = createPlayer();
+    const ok = await startMovie(player, emptyMovie);
+    player.remove();
+    return ok;
+}
+
+// Whether Ruffle has played anything on this page. Until it has, a failed
+// load may mean that Ruffle itself cannot start (its WebAssembly is damaged,
+// say), which is worth telling from one bad movie.
+let rufflePlayed = false;
+
 async function load(bridge, ticket, url) {
     let shown = false;
     try {
@@ -132,21 +143,25 @@ async function load(bridge, ticket, url) {
     } catch (error) {
         console.warn(error);
     }
+    if (shown) {
+        rufflePlayed = true;
+    } else if (!rufflePlayed) {
+        rufflePlayed = await rufflePlaysAtAll();
+        if (!rufflePlayed) {
+            bridge.ready(false);
+            return;
+        }
+    }
     bridge.loadEnded(ticket, shown);
 }
 
-async function warmUp() {
-    const player = createPlayer();
-    const ok = await startMovie(player, emptyMovie);
-    player.remove();
-    return ok;
-}
-
+// Ruffle compiles its WebAssembly with the first movie rather than with a
+// movie of its own beforehand: the program asks for a movie as it starts, and
+// one start-up of Ruffle is quicker than two.
 window.addEventListener("load", () => {
-    const started = warmUp();
-    new QWebChannel(qt.webChannelTransport, async (channel) => {
+    new QWebChannel(qt.webChannelTransport, (channel) => {
         const bridge = channel.objects.player;
         bridge.loadRequested.connect((ticket, url) => load(bridge, ticket, url));
-        bridge.ready(await started);
+        bridge.ready(true);
     });
 });

@@ -17,7 +17,7 @@ Q_SIGNALS:
     void loadEndReported(int ticket, bool shown);
 
 public Q_SLOTS:
-    // Ruffle has started (or could not start) and takes loads from now on.
+    // The page takes loads from now on (ok), or Ruffle cannot start at all.
     void ready(bool ok) { Q_EMIT readyReported(ok); }
     // The load has ended; shown means its first frame is on the screen.
     void loadEnded(int ticket, bool shown) { Q_EMIT loadEndReported(ticket, shown); }

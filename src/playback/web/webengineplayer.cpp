@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QQuickWindow>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineProfile>
@@ -38,6 +39,7 @@ void WebEnginePlayer::registerUrlScheme()
     QWebEngineUrlScheme::registerScheme(scheme);
     // Qt WebEngine has to know this before the application object exists too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
     // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));

@@ -36,7 +36,7 @@ Q_SIGNALS:
     // Emitted once when the player cannot work at all; message is a sentence
     // for the user. LoadMovie does nothing afterwards.
     void unavailable(const QString &message);
-    // Ruffle has started; loads from now on play without waiting for it.
+    // The page is up; loads from now on go straight to Ruffle.
     void ready();
     // The first frame of the movie loaded from path has been drawn.
     void movieShown(const QString &path);
