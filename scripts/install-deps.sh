@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-webengine-dev libgl-dev
-    zlib1g-dev libmp3lame-dev
+    zlib1g-dev libmp3lame-dev libpolyclipping-dev
     espeak-ng fonts-arphic-ukai fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick
 )
