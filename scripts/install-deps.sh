@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-webengine-dev libgl-dev
+    qt6-base-dev qt6-svg-dev qt6-webengine-dev qt6-webchannel-dev qt6-declarative-dev libgl-dev
     zlib1g-dev libmp3lame-dev libpolyclipping-dev
     espeak-ng fonts-arphic-ukai fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick
@@ -29,5 +29,5 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
