@@ -13,6 +13,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Zorvina"));
     QApplication::setApplicationVersion(QStringLiteral(ZORVINA_VERSION));
 
+    // Watch from the start, so that a session ending during start-up still
+    // finds the signal handled.
+    SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
     auto *player = new WebEnginePlayer(folder.path());
@@ -22,7 +25,6 @@ int main(int argc, char *argv[])
     if (!startUp(window, dialogs))
         return 1;
 
-    SessionEndWatcher sessionEnd;
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app, [&] {
         window.unloadQuietly();
         QApplication::exit(0);

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void listKeepsTheFileOrder();
 
     void restoresTheRememberedCharacter();
+    void rememberedCharacterIsScrolledIntoView();
     void unknownRememberedCharacterSelectsNothing_data();
     void unknownRememberedCharacterSelectsNothing();
     void emptyListStillOpens();
@@ -151,6 +152,18 @@ void TestMainWindow::restoresTheRememberedCharacter()
     QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("五"))});
     QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("五.swf")});
     QVERIFY(fixture.dialogs.messages.isEmpty());
+}
+
+void TestMainWindow::rememberedCharacterIsScrolledIntoView()
+{
+    const QString many = QStringLiteral("一二三四五六七八九十上下大小人口手日月山水火");
+    WindowFixture fixture(many, QStringLiteral("火"));
+    frmMain &window = fixture.open();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.List1->currentRow(), many.size() - 1);
+    const QRect shown = window.List1->visualItemRect(window.List1->currentItem());
+    QVERIFY(window.List1->viewport()->rect().contains(shown));
 }
 
 void TestMainWindow::unknownRememberedCharacterSelectsNothing_data()
