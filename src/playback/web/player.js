@@ -1,152 +1,69 @@
 "use strict";
 
-// The Flash control's settings for the movie area: play at once with sound,
-// loop, high quality, the whole stage shown and centred on the movie's own
-// background colour, the movie's menu but nothing that leaves the program.
-window.RufflePlayer = {
-    config: {
-        autoplay: "on",
-        unmuteOverlay: "hidden",
-        splashScreen: false,
-        letterbox: "off",
-        backgroundColor: null,
-        wmode: "window",
-        quality: "high",
-        scale: "showAll",
-        menu: true,
-        contextMenu: "on",
-        allowFullscreen: false,
-        showSwfDownload: false,
-        openUrlMode: "deny",
-        allowNetworking: "none",
-        allowScriptAccess: false,
-        upgradeToHttps: false,
-        warnOnUnsupportedContent: false,
-        polyfills: false,
-        deviceFontRenderer: "canvas",
-        preferredRenderer: "canvas",
-        logLevel: "error",
-    },
-};
+// The program's page. Ruffle runs in a frame of its own (stage.html): Ruffle
+// 0.6 keeps a little memory from every movie it has played (about 0.2 MB
+// here) and lets go of it only with the whole page it runs in, so after
+// this many movies a fresh frame, made ready beforehand, takes over.
+const moviesPerFrame = 50;
 
-// Ruffle's own screens and dialogs: error notices, the hardware acceleration
-// notice and the clipboard help carry links to web sites, and a child has no
-// use for any of them.
-const hiddenParts = "#panic, #message-overlay, #splash-screen, #unmute-overlay, #play-button, " +
-    "#hardware-acceleration-modal, #clipboard-modal { display: none !important; }";
-
-// How long Ruffle may take to accept a movie before it counts as broken.
-const loadTimeoutMs = 10000;
-
-// An empty movie, to tell a broken Ruffle from a broken movie.
-const emptyMovie = new Uint8Array([0x46, 0x57, 0x53, 10, 15, 0, 0, 0, 0, 0, 24, 1, 0, 0, 0]);
-
-function readBytes(url) {
-    return new Promise((resolve, reject) => {
-        const request = new XMLHttpRequest();
-        request.open("GET", url);
-        request.responseType = "arraybuffer";
-        request.onload = () => resolve(request);
-        request.onerror = () => reject(new Error("cannot read " + url));
-        request.send();
-    });
-}
-
-// Qt 6.4 refuses fetch() for custom URL schemes and Ruffle fetches its
-// WebAssembly, so the page answers fetch() itself; nothing outside the
-// page's own scheme is reachable.
-window.fetch = async (resource) => {
-    const url = new URL(resource instanceof Request ? resource.url : String(resource),
-        document.baseURI);
-    if (url.protocol !== location.protocol)
-        throw new TypeError("refused: " + url.href);
-    const reply = await readBytes(url.href);
-    return new Response(reply.response, {
-        headers: { "Content-Type": reply.getResponseHeader("Content-Type") || "" },
-    });
-};
-
-// Ruffle's "About" menu item opens a web site.
+// Nothing here may open a browser either.
 window.open = () => null;
 
-function nextFrame() {
-    return new Promise((resolve) => requestAnimationFrame(() => resolve()));
-}
-
-function createPlayer() {
-    const player = window.RufflePlayer.newest().createPlayer();
-    const style = document.createElement("style");
-    style.textContent = hiddenParts;
-    player.shadowRoot.appendChild(style);
-    // Underneath the movie shown now, which stays until the new one is drawn.
-    document.getElementById("stage").prepend(player);
-    return player;
-}
-
-// Resolves to whether Ruffle took the movie. Ruffle reports a movie it cannot
-// play only by putting up its error screen.
-function startMovie(player, bytes) {
+function addFrame() {
     return new Promise((resolve) => {
-        const done = (ok) => {
-            clearTimeout(timer);
-            watcher.disconnect();
-            resolve(ok);
-        };
-        const timer = setTimeout(() => done(false), loadTimeoutMs);
-        const watcher = new MutationObserver(() => {
-            if (player.shadowRoot.getElementById("panic"))
-                done(false);
-        });
-        watcher.observe(player.shadowRoot, { childList: true, subtree: true });
-        player.addEventListener("loadeddata", () => done(true), { once: true });
-        player.ruffle().load({ data: bytes, swfFileName: "movie.swf" }).catch(() => done(false));
+        const frame = document.createElement("iframe");
+        frame.addEventListener("load", () => resolve(frame), { once: true });
+        frame.src = "stage.html";
+        // Above the frame showing movies now, but invisible until its first
+        // movie is drawn.
+        frame.className = "waiting";
+        document.getElementById("stage").append(frame);
     });
 }
 
-let shownPlayer = null;
+let shownFrame = null; // { frame, movies }
+let nextFrame = null; // { frame, ready } while a fresh frame gets ready
 
-// A failed load leaves the movie shown before, and its broken player goes:
-// Ruffle would keep its error screen over every later movie.
-async function play(bytes) {
-    const player = createPlayer();
-    if (!(await startMovie(player, bytes))) {
-        player.remove();
+function prepareNextFrame() {
+    const pending = { frame: null, ready: false };
+    nextFrame = pending;
+    addFrame().then(async (frame) => {
+        pending.frame = frame;
+        pending.ready = await frame.contentWindow.rufflePlaysAtAll();
+        if (!pending.ready) {
+            frame.remove();
+            if (nextFrame === pending)
+                nextFrame = null;
+        }
+    });
+}
+
+async function play(url) {
+    const target = nextFrame && nextFrame.ready ? nextFrame : shownFrame;
+    if (!(await target.frame.contentWindow.playMovie(url)))
         return false;
+    if (target !== shownFrame) {
+        target.frame.className = "";
+        shownFrame.frame.remove();
+        shownFrame = { frame: target.frame, movies: 0 };
+        nextFrame = null;
     }
-    // Ruffle draws on its next animation frame; until then the old movie stays.
-    await nextFrame();
-    await nextFrame();
-    if (shownPlayer)
-        shownPlayer.remove();
-    shownPlayer = player;
-    await nextFrame();
+    if (++shownFrame.movies >= moviesPerFrame && !nextFrame)
+        prepareNextFrame();
     return true;
 }
 
-async function rufflePlaysAtAll() {
-    const player = createPlayer();
-    const ok = await startMovie(player, emptyMovie);
-    player.remove();
-    return ok;
-}
-
-// Whether Ruffle has played anything on this page. Until it has, a failed
-// load may mean that Ruffle itself cannot start (its WebAssembly is damaged,
-// say), which is worth telling from one bad movie.
+// Whether Ruffle has played anything yet. Until it has, a failed load may
+// mean that Ruffle itself cannot start (its WebAssembly is damaged, say),
+// which is worth telling from one bad movie.
 let rufflePlayed = false;
 
 async function load(bridge, ticket, url) {
-    let shown = false;
-    try {
-        const reply = await readBytes(url);
-        shown = reply.status === 200 && (await play(reply.response));
-    } catch (error) {
-        console.warn(error);
-    }
+    const shown = await play(url);
     if (shown) {
         rufflePlayed = true;
     } else if (!rufflePlayed) {
-        rufflePlayed = await rufflePlaysAtAll();
+        rufflePlayed = await shownFrame.frame.contentWindow.rufflePlaysAtAll();
         if (!rufflePlayed) {
             bridge.ready(false);
             return;
@@ -158,7 +75,10 @@ async function load(bridge, ticket, url) {
 // Ruffle compiles its WebAssembly with the first movie rather than with a
 // movie of its own beforehand: the program asks for a movie as it starts, and
 // one start-up of Ruffle is quicker than two.
-window.addEventListener("load", () => {
+window.addEventListener("load", async () => {
+    const frame = await addFrame();
+    frame.className = "";
+    shownFrame = { frame, movies: 0 };
     new QWebChannel(qt.webChannelTransport, (channel) => {
         const bridge = channel.objects.player;
         bridge.loadRequested.connect((ticket, url) => load(bridge, ticket, url));

@@ -62,6 +62,11 @@ QUrl PlayerFiles::pageUrl()
     return QUrl(QStringLiteral("zorvina://player/player.html"));
 }
 
+QUrl PlayerFiles::stageUrl()
+{
+    return QUrl(QStringLiteral("zorvina://player/stage.html"));
+}
+
 QUrl PlayerFiles::movieUrl(int ticket)
 {
     return QUrl(QStringLiteral("zorvina://player/movie/%1.swf").arg(ticket));
@@ -101,9 +106,13 @@ std::unique_ptr<QIODevice> PlayerFiles::openPageFile(const QString &name,
         *mimeType = QByteArrayLiteral("text/html");
         return openFile(QStringLiteral(":/zorvina/player/player.html"));
     }
-    if (name == QLatin1String("player.js")) {
+    if (name == QLatin1String("stage.html")) {
+        *mimeType = QByteArrayLiteral("text/html");
+        return openFile(QStringLiteral(":/zorvina/player/stage.html"));
+    }
+    if (name == QLatin1String("player.js") || name == QLatin1String("stage.js")) {
         *mimeType = QByteArrayLiteral("text/javascript");
-        return openFile(QStringLiteral(":/zorvina/player/player.js"));
+        return openFile(QStringLiteral(":/zorvina/player/") + name);
     }
     if (name == QLatin1String("qwebchannel.js")) {
         *mimeType = QByteArrayLiteral("text/javascript");

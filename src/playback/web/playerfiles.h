@@ -20,6 +20,8 @@ public:
 
     static QByteArray scheme();
     static QUrl pageUrl();
+    // The frame Ruffle runs in, inside the page.
+    static QUrl stageUrl();
     static QUrl movieUrl(int ticket);
 
     // Whether the installation holds the Ruffle files the page needs.

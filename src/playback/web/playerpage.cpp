@@ -30,7 +30,9 @@ PlayerPage::PlayerPage(QWebEngineProfile *profile, QObject *parent)
 
 bool PlayerPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
-    return isMainFrame && url == PlayerFiles::pageUrl() &&
+    if (!isMainFrame)
+        return url == PlayerFiles::stageUrl();
+    return url == PlayerFiles::pageUrl() &&
            (type == NavigationTypeTyped || type == NavigationTypeReload);
 }
 

@@ -85,6 +85,10 @@ void TestPlayerFiles::served_data()
                           << QByteArray("text/html") << QByteArray();
     QTest::newRow("page script") << page + QStringLiteral("player.js") << QString() << js
                                  << QByteArray();
+    QTest::newRow("stage") << page + QStringLiteral("stage.html") << QString()
+                           << QByteArray("text/html") << QByteArray();
+    QTest::newRow("stage script") << page + QStringLiteral("stage.js") << QString() << js
+                                  << QByteArray();
     QTest::newRow("no such page") << page + QStringLiteral("other.html") << QString()
                                   << QByteArray() << QByteArray();
     QTest::newRow("root") << page << QString() << QByteArray() << QByteArray();

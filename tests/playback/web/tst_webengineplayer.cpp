@@ -165,7 +165,11 @@ QVariant TestWebEnginePlayer::evaluate(const QString &script)
 
 int TestWebEnginePlayer::playerElements()
 {
-    return evaluate(QStringLiteral("document.querySelectorAll('ruffle-player').length")).toInt();
+    return evaluate(
+               QStringLiteral("[...document.querySelectorAll('iframe')].reduce((count, frame) =>"
+                              " count + frame.contentDocument.querySelectorAll('ruffle-player')"
+                              ".length, 0)"))
+        .toInt();
 }
 
 void TestWebEnginePlayer::waitShown(const QString &path)
@@ -420,6 +424,7 @@ void TestWebEnginePlayer::soundStartsWithoutInput()
     QWebEngineScript watch;
     watch.setInjectionPoint(QWebEngineScript::DocumentCreation);
     watch.setWorldId(QWebEngineScript::MainWorld);
+    watch.setRunsOnSubFrames(true);
     watch.setSourceCode(QStringLiteral(
         "window.testAudio = [];"
         "window.AudioContext = class extends window.AudioContext {"
@@ -434,7 +439,8 @@ void TestWebEnginePlayer::soundStartsWithoutInput()
     m_window->player->LoadMovie(0, path);
     waitShown(path);
     QTRY_COMPARE_WITH_TIMEOUT(
-        evaluate(QStringLiteral("testAudio.length > 0 && testAudio[testAudio.length - 1].state"))
+        evaluate(QStringLiteral("(a => a.length > 0 && a[a.length - 1].state)("
+                                "frames[frames.length - 1].testAudio)"))
             .toString(),
         QStringLiteral("running"), timeoutMs);
 }

@@ -1,0 +1,155 @@
+"use strict";
+
+// One Ruffle, playing the movies the program's page hands it (see player.js).
+
+// The Flash control's settings for the movie area: play at once with sound,
+// loop, high quality, the whole stage shown and centred on the movie's own
+// background colour, the movie's menu but nothing that leaves the program.
+window.RufflePlayer = {
+    config: {
+        autoplay: "on",
+        unmuteOverlay: "hidden",
+        splashScreen: false,
+        letterbox: "off",
+        backgroundColor: null,
+        wmode: "window",
+        quality: "high",
+        scale: "showAll",
+        menu: true,
+        contextMenu: "on",
+        allowFullscreen: false,
+        showSwfDownload: false,
+        openUrlMode: "deny",
+        allowNetworking: "none",
+        allowScriptAccess: false,
+        upgradeToHttps: false,
+        warnOnUnsupportedContent: false,
+        polyfills: false,
+        deviceFontRenderer: "canvas",
+        preferredRenderer: "canvas",
+        logLevel: "error",
+    },
+};
+
+// Ruffle's own screens and dialogs: error notices, the hardware acceleration
+// notice and the clipboard help carry links to web sites, and a child has no
+// use for any of them.
+const hiddenParts = "#panic, #message-overlay, #splash-screen, #unmute-overlay, #play-button, " +
+    "#hardware-acceleration-modal, #clipboard-modal { display: none !important; }";
+
+// How long Ruffle may take to accept a movie before it counts as broken.
+const loadTimeoutMs = 10000;
+
+// An empty movie, to tell a broken Ruffle from a broken movie.
+const emptyMovie = new Uint8Array([0x46, 0x57, 0x53, 10, 15, 0, 0, 0, 0, 0, 24, 1, 0, 0, 0]);
+
+function readBytes(url) {
+    return new Promise((resolve, reject) => {
+        const request = new XMLHttpRequest();
+        request.open("GET", url);
+        request.responseType = "arraybuffer";
+        request.onload = () => resolve(request);
+        request.onerror = () => reject(new Error("cannot read " + url));
+        request.send();
+    });
+}
+
+// Qt 6.4 refuses fetch() for custom URL schemes and Ruffle fetches its
+// WebAssembly, so the page answers fetch() itself; nothing outside the
+// page's own scheme is reachable.
+window.fetch = async (resource) => {
+    const url = new URL(resource instanceof Request ? resource.url : String(resource),
+        document.baseURI);
+    if (url.protocol !== location.protocol)
+        throw new TypeError("refused: " + url.href);
+    const reply = await readBytes(url.href);
+    return new Response(reply.response, {
+        headers: { "Content-Type": reply.getResponseHeader("Content-Type") || "" },
+    });
+};
+
+// Ruffle's "About" menu item opens a web site.
+window.open = () => null;
+
+function nextFrame() {
+    return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+}
+
+function createPlayer() {
+    const player = window.RufflePlayer.newest().createPlayer();
+    const style = document.createElement("style");
+    style.textContent = hiddenParts;
+    player.shadowRoot.appendChild(style);
+    return player;
+}
+
+// Resolves to whether Ruffle took the movie. Ruffle reports a movie it cannot
+// play only by putting up its error screen.
+function startMovie(player, bytes) {
+    return new Promise((resolve) => {
+        const done = (ok) => {
+            clearTimeout(timer);
+            watcher.disconnect();
+            resolve(ok);
+        };
+        const timer = setTimeout(() => done(false), loadTimeoutMs);
+        const watcher = new MutationObserver(() => {
+            if (player.shadowRoot.getElementById("panic"))
+                done(false);
+        });
+        watcher.observe(player.shadowRoot, { childList: true, subtree: true });
+        player.addEventListener("loadeddata", () => done(true), { once: true });
+        player.ruffle().load({ data: bytes, swfFileName: "movie.swf" }).catch(() => done(false));
+    });
+}
+
+// Two players take turns: the next movie starts in one underneath the movie
+// shown in the other, which stays until the new one has drawn. Ruffle never
+// lets go of a player element it has made (the document keeps listening for
+// it), so a fresh one for every movie would add up over a child's session.
+let shownPlayer = null;
+let sparePlayer = null;
+
+async function play(bytes) {
+    const player = sparePlayer || createPlayer();
+    sparePlayer = null;
+    document.getElementById("stage").prepend(player);
+    if (!(await startMovie(player, bytes))) {
+        // Ruffle would keep its error screen over every later movie in it.
+        player.remove();
+        return false;
+    }
+    // Ruffle draws on its next animation frame; until then the old movie stays.
+    await nextFrame();
+    await nextFrame();
+    if (shownPlayer) {
+        // Taken out of the page, a player stops its movie and frees it.
+        shownPlayer.remove();
+        sparePlayer = shownPlayer;
+    }
+    shownPlayer = player;
+    await nextFrame();
+    return true;
+}
+
+async function rufflePlaysAtAll() {
+    const player = createPlayer();
+    document.getElementById("stage").append(player);
+    const ok = await startMovie(player, emptyMovie);
+    player.remove();
+    return ok;
+}
+
+// Resolves to whether the movie at url is shown now.
+async function playMovie(url) {
+    try {
+        const reply = await readBytes(url);
+        return reply.status === 200 && (await play(reply.response));
+    } catch (error) {
+        console.warn(error);
+        return false;
+    }
+}
+
+window.playMovie = playMovie;
+window.rufflePlaysAtAll = rufflePlaysAtAll;
