@@ -86,7 +86,8 @@ int main(int argc, char *argv[])
     auto *player = new WebEnginePlayer(folder.path(), &window);
     player->setObjectName(QStringLiteral("objSh"));
     player->setGeometry(112, 8, 577, 449);
-    QObject::connect(player, &WebEnginePlayer::ready, [] { say(QStringLiteral("ready %1").arg(now())); });
+    QObject::connect(player, &WebEnginePlayer::ready,
+                     [] { say(QStringLiteral("ready %1").arg(now())); });
     QObject::connect(player, &WebEnginePlayer::movieShown, [](const QString &path) {
         say(QStringLiteral("shown %1 %2").arg(path).arg(now()));
     });

@@ -25,7 +25,7 @@ qint64 pssOf(qint64 pid)
 
 } // namespace
 
-qint64 wholeProgramPss()
+QList<ProcessMemory> programMemory()
 {
     QMultiHash<qint64, qint64> children;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
@@ -40,12 +40,27 @@ qint64 wholeProgramPss()
         if (fields.size() > 1)
             children.insert(fields.at(1).toLongLong(), pid);
     }
-    qint64 total = 0;
+    QList<ProcessMemory> processes;
     QList<qint64> pending{QCoreApplication::applicationPid()};
     while (!pending.isEmpty()) {
         const qint64 pid = pending.takeLast();
-        total += pssOf(pid);
+        const QByteArray command = readProc(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        const QList<QByteArray> words = command.split('\0');
+        QString name = QString::fromLocal8Bit(words.value(0)).section(QLatin1Char('/'), -1);
+        for (const QByteArray &word : words) {
+            if (word.startsWith("--type="))
+                name += QLatin1Char(' ') + QString::fromLatin1(word.mid(7));
+        }
+        processes.append({pid, name, pssOf(pid)});
         pending.append(children.values(pid));
     }
+    return processes;
+}
+
+qint64 wholeProgramPss()
+{
+    qint64 total = 0;
+    for (const ProcessMemory &process : programMemory())
+        total += process.pss;
     return total;
 }

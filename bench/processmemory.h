@@ -1,10 +1,21 @@
 #ifndef ZORVINA_PROCESSMEMORY_H
 #define ZORVINA_PROCESSMEMORY_H
 
-#include <QtGlobal>
+#include <QList>
+#include <QString>
 
-// The proportional set size, in bytes, of this process and all its
-// descendants (the web engine's helper processes); 0 where not measurable.
+struct ProcessMemory
+{
+    qint64 pid;
+    QString name;
+    qint64 pss; // bytes
+};
+
+// This process and all its descendants (the web engine's helper processes),
+// with their proportional set sizes; empty where not measurable.
+QList<ProcessMemory> programMemory();
+
+// The sum of programMemory().
 qint64 wholeProgramPss();
 
 #endif

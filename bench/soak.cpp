@@ -29,6 +29,16 @@ public:
     int count = 0;
 };
 
+void printMemory(const char *when)
+{
+    qint64 total = 0;
+    for (const ProcessMemory &process : programMemory()) {
+        std::printf("  %-28s %8.1f MB\n", qPrintable(process.name), process.pss / 1048576.0);
+        total += process.pss;
+    }
+    std::printf("memory %s: %.1f MB (PSS, all processes)\n", when, total / 1048576.0);
+}
+
 int staleFiles(const QString &folder, const QString &pattern)
 {
     return QDir(folder, pattern).entryList(QDir::Files).size();
@@ -63,7 +73,7 @@ int main(int argc, char *argv[])
     QObject::connect(player, &WebEnginePlayer::movieShown, &app, [&] {
         if (startPss == 0) {
             startPss = wholeProgramPss();
-            std::printf("memory at start: %.1f MB (PSS, all processes)\n", startPss / 1048576.0);
+            printMemory("at start");
             step.start();
         }
     });
@@ -84,10 +94,9 @@ int main(int argc, char *argv[])
             step.stop();
             // Let the last movie show before measuring.
             QTimer::singleShot(2000, &app, [&] {
-                const qint64 endPss = wholeProgramPss();
                 std::printf("selections: %d in %.1f s\n", done, clock.elapsed() / 1000.0);
-                std::printf("memory at end: %.1f MB (PSS, all processes), change %+.1f MB\n",
-                            endPss / 1048576.0, (endPss - startPss) / 1048576.0);
+                printMemory("at end");
+                std::printf("change: %+.1f MB\n", (wholeProgramPss() - startPss) / 1048576.0);
                 window.close();
             });
         }

@@ -41,11 +41,14 @@ void TestJourney::journey()
         QVERIFY(QFile::copy(QStringLiteral(ZORVINA_APP_DIR "/hanzi/") + c + QStringLiteral(".haz"),
                             dir.file(QStringLiteral("/hanzi/") + c + QStringLiteral(".haz"))));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ruffle")));
-    for (const QFileInfo &file : QDir(QStringLiteral(ZORVINA_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
-        QVERIFY(QFile::copy(file.filePath(), dir.file(QStringLiteral("/ruffle/")) + file.fileName()));
+    for (const QFileInfo &file :
+         QDir(QStringLiteral(ZORVINA_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
+        QVERIFY(
+            QFile::copy(file.filePath(), dir.file(QStringLiteral("/ruffle/")) + file.fileName()));
 
     const auto playable = [&](const char *c) -> QString {
-        return dir.path() + QStringLiteral("/Work/") + QString::fromUtf8(c) + QStringLiteral(".swf");
+        return dir.path() + QStringLiteral("/Work/") + QString::fromUtf8(c) +
+               QStringLiteral(".swf");
     };
     RecordingDialogs dialogs;
     auto *player = new WebEnginePlayer(dir.path());
@@ -76,7 +79,8 @@ void TestJourney::journey()
     QTest::mouseClick(window.cmdClose, Qt::LeftButton);
     QVERIFY(!window.isVisible());
     QCOMPARE(dialogs.messages,
-             QStringList{QStringLiteral("计算机已经记住你本次最后学习的字是：“一”，谢谢使用，祝你玩得开心！！")});
+             QStringList{QStringLiteral(
+                 "计算机已经记住你本次最后学习的字是：“一”，谢谢使用，祝你玩得开心！！")});
     QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray("\xD2\xBB\r\n"));
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
     QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
