@@ -35,7 +35,6 @@ void WebEnginePlayer::registerUrlScheme()
 {
     QWebEngineUrlScheme scheme(PlayerFiles::scheme());
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
     // Qt WebEngine has to know this before the application object exists too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

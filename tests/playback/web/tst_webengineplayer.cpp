@@ -94,6 +94,9 @@ private Q_SLOTS:
     void badMovieKeepsThePreviousOne();
     void animationRuns();
     void getUrlStaysPut();
+    void menuIsRufflesAndLeadsNowhere();
+    void ruffleNoticesStayHidden();
+    void longSessionKeepsOneStage();
     void pageReachesNothingElse();
     void focusStaysWhereTheUserIs_data();
     void focusStaysWhereTheUserIs();
@@ -329,6 +332,90 @@ void TestWebEnginePlayer::getUrlStaysPut()
     }
     QCOMPARE(navigations.size(), 0);
     QCOMPARE(m_window->player->url(), page);
+}
+
+void TestWebEnginePlayer::menuIsRufflesAndLeadsNowhere()
+{
+    showWindow();
+    // Two frames: the menu offers play and rewind only for a movie that moves.
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red, {red, red}).bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    const QUrl page = m_window->player->url();
+    const int windows = QApplication::topLevelWidgets().size();
+    QWidget *area = m_window->player->focusProxy();
+    QVERIFY(area);
+
+    // The shown movie's menu, in the newest frame: its player is the last
+    // one still in the page.
+    const QString menu = QStringLiteral(
+        "[...frames[frames.length - 1].document.querySelectorAll('ruffle-player')].pop()"
+        ".shadowRoot.getElementById('context-menu')");
+    QTest::mouseClick(area, Qt::RightButton, {}, QPoint(288, 224));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        evaluate(menu + QStringLiteral(".parentElement.classList.contains('hidden')")) ==
+            QVariant(false),
+        timeoutMs);
+    const QStringList items =
+        evaluate(menu + QStringLiteral(".innerText")).toString().split(QLatin1Char('\n'));
+    QVERIFY2(items.contains(QStringLiteral("Play")), qPrintable(items.join(QLatin1Char('|'))));
+    for (const char *item : {"Rewind", "Forward", "Back", "Quality: High"})
+        QVERIFY(items.contains(QLatin1String(item)));
+    // Nothing in it is for developers.
+    QVERIFY(!items.contains(QStringLiteral("Copy Debug Info")));
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
+
+    // "About Ruffle" would open its web site.
+    evaluate(menu + QStringLiteral(".querySelector('li[data-text^=\"About\"]').click()"));
+    // The web engine's own menu is not there either, not even for
+    // Shift+right-click, which Ruffle leaves to the browser.
+    QTest::mouseClick(area, Qt::RightButton, Qt::ShiftModifier, QPoint(288, 224));
+    QTRY_VERIFY_WITH_TIMEOUT(shows(red), timeoutMs);
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    QCOMPARE(QApplication::topLevelWidgets().size(), windows);
+    QCOMPARE(m_window->player->url(), page);
+}
+
+void TestWebEnginePlayer::ruffleNoticesStayHidden()
+{
+    // However Ruffle tries to show them (its modal dialogs lose their
+    // "hidden" class, its overlays get an inline display).
+    showWindow();
+    const QString path = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    const QString force = QStringLiteral(
+        "(() => { const root = [...frames[frames.length - 1].document"
+        "    .querySelectorAll('ruffle-player')].pop().shadowRoot;"
+        "  return ['hardware-acceleration-modal', 'clipboard-modal', 'unmute-overlay',"
+        "          'play-button', 'splash-screen'].map(id => {"
+        "    const part = root.getElementById(id); part.classList.remove('hidden');"
+        "    part.style.display = 'block';"
+        "    return id + ':' + getComputedStyle(part).display; }).join(' '); })()");
+    QCOMPARE(evaluate(force).toString(),
+             QStringLiteral("hardware-acceleration-modal:none clipboard-modal:none "
+                            "unmute-overlay:none play-button:none splash-screen:none"));
+}
+
+void TestWebEnginePlayer::longSessionKeepsOneStage()
+{
+    // Ruffle is replaced by a fresh one every so many movies; over a long
+    // session every movie still shows, and only one of them is in the page.
+    showWindow();
+    const QList<QColor> colours = {red, green, blue};
+    QStringList paths;
+    for (int i = 0; i < colours.size(); ++i)
+        paths << writeMovie(QStringLiteral("%1.swf").arg(i), TestMovie(colours[i]).bytes());
+    QSignalSpy failed(m_window->player, &WebEnginePlayer::loadFailed);
+    const int movies = 125;
+    for (int i = 0; i < movies; ++i) {
+        m_window->player->LoadMovie(0, paths[i % paths.size()]);
+        waitShown(paths[i % paths.size()]);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(shows(colours[(movies - 1) % colours.size()]), timeoutMs);
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('iframe').length")).toInt(), 1);
+    QCOMPARE(playerElements(), 1);
 }
 
 void TestWebEnginePlayer::pageReachesNothingElse()
