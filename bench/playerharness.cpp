@@ -1,7 +1,7 @@
 // The player in a window laid out like the program's, driven through stdin
 // by playerbench.py:
 //   load <n>   plays movie n (a whole-stage colour, see the "colour" lines)
-//   file <path> plays that file
+//   file <path> plays a copy of that file (the player plays only from Work)
 // It prints, one line each, with CLOCK_MONOTONIC nanoseconds where useful:
 //   colour <n> <r> <g> <b>, area <x> <y> <w> <h> (screen coordinates),
 //   ready <ns>, shown <path> <ns>, failed <path> <ns>
@@ -77,6 +77,12 @@ int main(int argc, char *argv[])
         !writeMovies(work))
         return 1;
     const auto movie = [&work](int n) { return QStringLiteral("%1/%2.swf").arg(work).arg(n); };
+    int copies = 0;
+    const auto copyToWork = [&work, &copies](const QString &path) {
+        const QString copy = QStringLiteral("%1/copy%2.swf").arg(work).arg(++copies);
+        QFile::copy(path, copy);
+        return copy;
+    };
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("Zorvina player bench"));
@@ -110,7 +116,7 @@ int main(int argc, char *argv[])
         if (command.startsWith(QLatin1String("load ")))
             player->LoadMovie(0, movie(command.mid(5).toInt()));
         else if (command.startsWith(QLatin1String("file ")))
-            player->LoadMovie(0, command.mid(5));
+            player->LoadMovie(0, copyToWork(command.mid(5)));
         else if (command == QLatin1String("quit"))
             QApplication::quit();
     });
