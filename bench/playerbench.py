@@ -220,10 +220,21 @@ def harness_run(path, screen, env, selections, soak):
 
     times, current = [], 0
     for k in range(selections):
+        previous = current
         current = 1 + k % (len(colours) - 1) if current == 0 else 0
         start = time.monotonic_ns()
         program.send("load %d" % current)
-        seen = wait_until(lambda: near(screen.pixel(*centre), colours[current]))
+        seen_colours = []
+
+        def new_movie_shown():
+            colour = screen.pixel(*centre)
+            seen_colours.append(colour)
+            return near(colour, colours[current])
+        seen = wait_until(new_movie_shown)
+        # Anything but the old and the new movie in between is a flash.
+        if any(not near(c, colours[previous]) and not near(c, colours[current])
+               for c in seen_colours):
+            result["flashes"] = result.get("flashes", 0) + 1
         program.expect("shown")
         times.append((seen - start) / 1e6)
         time.sleep(0.05)
@@ -333,6 +344,9 @@ def main():
                   "memory %.0f MB" % (run + 1, result["window"], result["first"] or -1,
                                       statistics.median(result["selections"]) if result["selections"] else -1,
                                       result["memory"]), flush=True)
+            if result.get("flashes"):
+                print("  %d selections showed something between the old and the new movie"
+                      % result["flashes"])
             if "soak" in result:
                 print("  memory over the soak (selections: MB): " +
                       ", ".join("%d: %.0f" % kv for kv in sorted(result["soak"].items())), flush=True)

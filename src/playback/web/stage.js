@@ -25,6 +25,9 @@ window.RufflePlayer = {
         upgradeToHttps: false,
         warnOnUnsupportedContent: false,
         polyfills: false,
+        // Text in fonts the movie names but does not embed (宋体, 楷体...) is
+        // drawn by the browser from the system's fonts; Ruffle's own font
+        // has no Chinese.
         deviceFontRenderer: "canvas",
         preferredRenderer: "canvas",
         logLevel: "error",
@@ -119,8 +122,9 @@ async function play(bytes) {
         player.remove();
         return false;
     }
-    // Ruffle draws on its next animation frame; until then the old movie stays.
-    await nextFrame();
+    // Ruffle draws the first frame in its next animation frame callback, which
+    // comes before this one; the old movie goes in the same frame, so no
+    // frame shows neither.
     await nextFrame();
     if (shownPlayer) {
         // Taken out of the page, a player stops its movie and frees it.
@@ -128,7 +132,6 @@ async function play(bytes) {
         sparePlayer = shownPlayer;
     }
     shownPlayer = player;
-    await nextFrame();
     return true;
 }
 

@@ -54,7 +54,85 @@ Mp3Sound tone()
     return sound;
 }
 
+QByteArray tag(int code, const QByteArray &body)
+{
+    BitWriter out;
+    if (body.size() < 0x3f) {
+        out.writeU16(quint16(code << 6 | body.size()));
+    } else {
+        out.writeU16(quint16(code << 6 | 0x3f));
+        out.writeU32(quint32(body.size()));
+    }
+    out.writeBytes(body);
+    return out.bytes();
+}
+
 } // namespace
+
+QByteArray deviceTextMovie(const QString &text, const QString &fontName)
+{
+    const QSize stage(577, 449);
+    const quint16 fontId = 1;
+    const quint16 textId = 2;
+    QByteArray tags;
+
+    BitWriter attributes;
+    attributes.writeU32(0);
+    tags += tag(SwfTag::FileAttributes, attributes.bytes());
+    tags += tag(SwfTag::SetBackgroundColor, QByteArray("\xff\xff\xff", 3));
+
+    // DefineFont2 without glyphs: a device font, found by name.
+    BitWriter font;
+    font.writeU16(fontId);
+    font.writeU8(0x04); // wide codes
+    font.writeU8(0);    // language
+    const QByteArray name = fontName.toUtf8();
+    font.writeU8(quint8(name.size()));
+    font.writeBytes(name);
+    font.writeU16(0); // no glyphs
+    font.writeU16(2); // the code table follows this offset at once
+    tags += tag(48, font.bytes());
+
+    // DefineEditText: read-only text in that font, not drawn from outlines.
+    BitWriter edit;
+    edit.writeU16(textId);
+    SwfUnits::writeRect(edit, 0, stage.width() * 20, 0, stage.height() * 20);
+    edit.align();
+    edit.writeU8(0x80 | 0x08 | 0x04 | 0x01); // text, read-only, colour, font
+    edit.writeU8(0x10 | 0x20);               // not selectable, layout
+    edit.writeU16(fontId);
+    edit.writeU16(100 * 20);
+    edit.writeBytes(QByteArray("\0\0\0\xff", 4)); // black
+    edit.writeU8(2);                              // centred
+    edit.writeU16(0);                             // margins, indent, leading
+    edit.writeU16(0);
+    edit.writeU16(0);
+    edit.writeU16(0);
+    edit.writeString(QByteArray()); // no variable
+    edit.writeString(text.toUtf8());
+    tags += tag(37, edit.bytes());
+
+    BitWriter place;
+    place.writeU8(0x02); // a character
+    place.writeU16(1);   // depth
+    place.writeU16(textId);
+    tags += tag(SwfTag::PlaceObject2, place.bytes());
+    tags += tag(SwfTag::ShowFrame, {});
+    tags += tag(SwfTag::End, {});
+
+    BitWriter header;
+    SwfUnits::writeRect(header, 0, stage.width() * 20, 0, stage.height() * 20);
+    header.align();
+    header.writeU16(24 << 8); // 24 frames a second
+    header.writeU16(1);
+    const QByteArray afterLength = header.bytes() + tags;
+    BitWriter file;
+    file.writeBytes("FWS");
+    file.writeU8(10);
+    file.writeU32(quint32(8 + afterLength.size()));
+    file.writeBytes(afterLength);
+    return file.bytes();
+}
 
 QByteArray TestMovie::bytes() const
 {

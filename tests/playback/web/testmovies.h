@@ -26,4 +26,8 @@ struct TestMovie
     QByteArray bytes() const;
 };
 
+// Text in the named device font (not embedded in the movie), black on white,
+// 100 pixels high: the player has to draw it with the system's fonts.
+QByteArray deviceTextMovie(const QString &text, const QString &fontName);
+
 #endif

@@ -97,6 +97,8 @@ private Q_SLOTS:
     void menuIsRufflesAndLeadsNowhere();
     void ruffleNoticesStayHidden();
     void longSessionKeepsOneStage();
+    void chineseDeviceText_data();
+    void chineseDeviceText();
     void pageReachesNothingElse();
     void focusStaysWhereTheUserIs_data();
     void focusStaysWhereTheUserIs();
@@ -416,6 +418,43 @@ void TestWebEnginePlayer::longSessionKeepsOneStage()
     QCOMPARE(failed.size(), 0);
     QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('iframe').length")).toInt(), 1);
     QCOMPARE(playerElements(), 1);
+}
+
+void TestWebEnginePlayer::chineseDeviceText_data()
+{
+    // Fonts that Chinese movies name, installed here or not.
+    QTest::addColumn<QString>("font");
+    QTest::newRow("SimSun") << QStringLiteral("宋体");
+    QTest::newRow("KaiTi") << QStringLiteral("楷体_GB2312");
+    QTest::newRow("AR PL UKai") << QStringLiteral("AR PL UKai CN");
+}
+
+void TestWebEnginePlayer::chineseDeviceText()
+{
+    // Ruffle's own fallback font has no Chinese: drawn with it, 一 would be
+    // missing or an empty box. From a system font it is a wide, flat bar.
+    QFETCH(QString, font);
+    showWindow();
+    const QString path =
+        writeMovie(QStringLiteral("一.swf"), deviceTextMovie(QStringLiteral("一"), font));
+    m_window->player->LoadMovie(0, path);
+    waitShown(path);
+    const auto darkBounds = [this] {
+        const QImage image = m_window->player->grab().toImage();
+        QRect bounds;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 96)
+                    bounds |= QRect(x, y, 1, 1);
+            }
+        }
+        return bounds;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!darkBounds().isEmpty(), timeoutMs);
+    const QRect bar = darkBounds();
+    QVERIFY2(
+        bar.width() > 40 && bar.width() > 3 * bar.height(),
+        qPrintable(QStringLiteral("dark pixels in %1 x %2").arg(bar.width()).arg(bar.height())));
 }
 
 void TestWebEnginePlayer::pageReachesNothingElse()
