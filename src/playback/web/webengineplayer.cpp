@@ -38,6 +38,8 @@ void WebEnginePlayer::registerUrlScheme()
     QWebEngineUrlScheme::registerScheme(scheme);
     // Qt WebEngine has to know this before the application object exists too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Composing in software also keeps Chromium from asking for GPU contexts
+    // that software GL refuses, with errors on the console.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
     // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.

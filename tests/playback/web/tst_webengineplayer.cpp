@@ -97,6 +97,7 @@ private Q_SLOTS:
     void menuIsRufflesAndLeadsNowhere();
     void ruffleNoticesStayHidden();
     void longSessionKeepsOneStage();
+    void playerComesBackAfterACrash();
     void chineseDeviceText_data();
     void chineseDeviceText();
     void pageReachesNothingElse();
@@ -418,6 +419,25 @@ void TestWebEnginePlayer::longSessionKeepsOneStage()
     QCOMPARE(failed.size(), 0);
     QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('iframe').length")).toInt(), 1);
     QCOMPARE(playerElements(), 1);
+}
+
+void TestWebEnginePlayer::playerComesBackAfterACrash()
+{
+    showWindow();
+    const QString first = writeMovie(QStringLiteral("一.swf"), TestMovie(red).bytes());
+    const QString second = writeMovie(QStringLiteral("二.swf"), TestMovie(blue).bytes());
+    m_window->player->LoadMovie(0, first);
+    waitShown(first);
+    QSignalSpy ready(m_window->player, &WebEnginePlayer::ready);
+    const qint64 renderer = m_window->player->page()->renderProcessPid();
+    QVERIFY(renderer > 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"),
+                               {QStringLiteral("-KILL"), QString::number(renderer)}),
+             0);
+    QVERIFY(ready.wait(timeoutMs));
+    m_window->player->LoadMovie(0, second);
+    waitShown(second);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(blue), timeoutMs);
 }
 
 void TestWebEnginePlayer::chineseDeviceText_data()
