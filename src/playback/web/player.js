@@ -21,35 +21,45 @@ function addFrame() {
     });
 }
 
-let shownFrame = null; // { frame, movies }
-let nextFrame = null; // { frame, ready } while a fresh frame gets ready
+// Whatever goes wrong in a frame counts as a failure, never as no answer.
+async function safely(action) {
+    try {
+        return await action();
+    } catch (error) {
+        console.warn(error);
+        return false;
+    }
+}
 
-function prepareNextFrame() {
+let shownFrame = null; // { frame, movies }
+let freshFrame = null; // { frame, ready } while a fresh frame gets ready
+
+function prepareFreshFrame() {
     const pending = { frame: null, ready: false };
-    nextFrame = pending;
+    freshFrame = pending;
     addFrame().then(async (frame) => {
         pending.frame = frame;
-        pending.ready = await frame.contentWindow.rufflePlaysAtAll();
+        pending.ready = await safely(() => frame.contentWindow.rufflePlaysAtAll());
         if (!pending.ready) {
             frame.remove();
-            if (nextFrame === pending)
-                nextFrame = null;
+            if (freshFrame === pending)
+                freshFrame = null;
         }
     });
 }
 
 async function play(url) {
-    const target = nextFrame && nextFrame.ready ? nextFrame : shownFrame;
+    const target = freshFrame && freshFrame.ready ? freshFrame : shownFrame;
     if (!(await target.frame.contentWindow.playMovie(url)))
         return false;
     if (target !== shownFrame) {
         target.frame.className = "";
         shownFrame.frame.remove();
         shownFrame = { frame: target.frame, movies: 0 };
-        nextFrame = null;
+        freshFrame = null;
     }
-    if (++shownFrame.movies >= moviesPerFrame && !nextFrame)
-        prepareNextFrame();
+    if (++shownFrame.movies >= moviesPerFrame && !freshFrame)
+        prepareFreshFrame();
     return true;
 }
 
@@ -59,11 +69,11 @@ async function play(url) {
 let rufflePlayed = false;
 
 async function load(bridge, ticket, url) {
-    const shown = await play(url);
+    const shown = await safely(() => play(url));
     if (shown) {
         rufflePlayed = true;
     } else if (!rufflePlayed) {
-        rufflePlayed = await shownFrame.frame.contentWindow.rufflePlaysAtAll();
+        rufflePlayed = await safely(() => shownFrame.frame.contentWindow.rufflePlaysAtAll());
         if (!rufflePlayed) {
             bridge.ready(false);
             return;
