@@ -306,6 +306,7 @@ def program_run(app, screen, env, selections, soak):
                     time.sleep(2.0)
                     marks[k] = pss_mb(program.process.pid)
             result["soak"] = marks
+        result["exit"] = program.process.poll()
         program.process.terminate()
         program.process.wait(10)
         result["stderr"] = program.stderr
@@ -350,6 +351,8 @@ def main():
             if "soak" in result:
                 print("  memory over the soak (selections: MB): " +
                       ", ".join("%d: %.0f" % kv for kv in sorted(result["soak"].items())), flush=True)
+            if result.get("exit") is not None:
+                print("  the program ended by itself, exit code %s" % result["exit"])
             if result["stderr"]:
                 print("  stderr: %d lines, first: %s" % (len(result["stderr"]), result["stderr"][0]))
 
