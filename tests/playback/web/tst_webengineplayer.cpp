@@ -403,7 +403,7 @@ void TestWebEnginePlayer::ruffleNoticesStayHidden()
 void TestWebEnginePlayer::longSessionKeepsOneStage()
 {
     // Ruffle is replaced by a fresh one every so many movies; over a long
-    // session every movie still shows, and only one of them is in the page.
+    // session every movie still shows, and old frames do not pile up.
     showWindow();
     const QList<QColor> colours = {red, green, blue};
     QStringList paths;
@@ -417,7 +417,9 @@ void TestWebEnginePlayer::longSessionKeepsOneStage()
     }
     QTRY_VERIFY_WITH_TIMEOUT(shows(colours[(movies - 1) % colours.size()]), timeoutMs);
     QCOMPARE(failed.size(), 0);
-    QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('iframe').length")).toInt(), 1);
+    // The frame showing movies, and at most one fresh frame getting ready:
+    // whether that one is ready by now depends on the machine's speed.
+    QVERIFY(evaluate(QStringLiteral("document.querySelectorAll('iframe').length")).toInt() <= 2);
     QCOMPARE(playerElements(), 1);
 }
 
