@@ -22,13 +22,13 @@ int main(int argc, char *argv[])
     frmMain window(folder, *player, dialogs);
     QObject::connect(player, &WebEnginePlayer::unavailable, &window,
                      [&](const QString &message) { dialogs.showMessage(&window, message); });
-    if (!startUp(window, dialogs))
-        return 1;
-
+    // Also ends a start-up whose error message nobody is there to answer.
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app, [&] {
         window.unloadQuietly();
         QApplication::exit(0);
     });
+    if (!startUp(window, dialogs))
+        return 1;
     window.show();
     return app.exec();
 }
