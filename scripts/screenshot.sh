@@ -20,7 +20,7 @@ if [ -z "$window" ]; then
 fi
 # Give the player time to start and draw a few frames of the movie.
 sleep 4
-import -window root "$shot"
+import -window "$window" "$shot"
 # Close as a user would: the close button (there is no window manager here
 # to offer a title bar).
 xdotool mousemove --window "$window" 624 496 click 1
