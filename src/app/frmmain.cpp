@@ -179,7 +179,7 @@ void frmMain::txtInput_Change()
     const int count = List1->count();
     for (int row = 0; row < count; ++row) {
         if (List1->item(row)->text() == text) {
-            List1->selectText(text);
+            List1->setCurrentRow(row);
             return;
         }
         if (List1->count() == row + 1 && !text.isEmpty()) {

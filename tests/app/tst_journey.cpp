@@ -30,27 +30,22 @@ void TestJourney::waitUntilShown(QSignalSpy &shown, const QString &path)
 
 void TestJourney::journey()
 {
+    // The fixture's folder, with the library's real movies and the player.
     const QString characters = QStringLiteral("一二三四五");
-    TestFolder dir;
-    QImage arrow(32, 32, QImage::Format_ARGB32);
-    arrow.fill(Qt::yellow);
-    writeCursorFile(dir.file(QStringLiteral("/harrow.cur")), arrow, QPoint(1, 1));
-    dir.writeText(QStringLiteral("/hanzi.ini"), characters + QStringLiteral("\r\n"));
-    dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("二\r\n"));
-    for (const QString &c : charactersOf(characters))
-        QVERIFY(QFile::copy(QStringLiteral(ZORVINA_APP_DIR "/hanzi/") + c + QStringLiteral(".haz"),
-                            dir.file(QStringLiteral("/hanzi/") + c + QStringLiteral(".haz"))));
+    WindowFixture fixture(characters, QStringLiteral("二"));
+    const TestFolder &dir = fixture.dir;
+    for (const QString &c : charactersOf(characters)) {
+        const QString movie = QStringLiteral("/hanzi/") + c + QStringLiteral(".haz");
+        QVERIFY(QFile::remove(dir.file(movie)));
+        QVERIFY(QFile::copy(QStringLiteral(ZORVINA_APP_DIR) + movie, dir.file(movie)));
+    }
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ruffle")));
     for (const QFileInfo &file :
          QDir(QStringLiteral(ZORVINA_APP_DIR "/ruffle")).entryInfoList(QDir::Files))
         QVERIFY(
             QFile::copy(file.filePath(), dir.file(QStringLiteral("/ruffle/")) + file.fileName()));
 
-    const auto playable = [&](const char *c) -> QString {
-        return dir.path() + QStringLiteral("/Work/") + QString::fromUtf8(c) +
-               QStringLiteral(".swf");
-    };
-    RecordingDialogs dialogs;
+    RecordingDialogs &dialogs = fixture.dialogs;
     auto *player = new WebEnginePlayer(dir.path());
     QSignalSpy shown(player, &WebEnginePlayer::movieShown);
     QSignalSpy unavailable(player, &WebEnginePlayer::unavailable);
@@ -58,20 +53,20 @@ void TestJourney::journey()
     window.load();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    waitUntilShown(shown, playable("二"));
+    waitUntilShown(shown, fixture.playable(QStringLiteral("二")));
     QCOMPARE(QApplication::focusWidget(), window.List1);
 
     QTest::keyClick(window.List1, Qt::Key_Down);
-    waitUntilShown(shown, playable("三"));
+    waitUntilShown(shown, fixture.playable(QStringLiteral("三")));
     QCOMPARE(QApplication::focusWidget(), window.List1);
 
     QTest::mouseClick(window.cmdDown, Qt::LeftButton);
-    waitUntilShown(shown, playable("四"));
+    waitUntilShown(shown, fixture.playable(QStringLiteral("四")));
 
     QTest::mouseClick(window.txtInput, Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));
     QApplication::sendEvent(window.txtInput, &press);
-    waitUntilShown(shown, playable("一"));
+    waitUntilShown(shown, fixture.playable(QStringLiteral("一")));
     QCOMPARE(window.List1->currentRow(), 0);
     QCOMPARE(QApplication::focusWidget(), window.txtInput);
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("一.swf")});

@@ -46,15 +46,6 @@ QImage referenceFor(const QString &character, int onlyStroke = -1)
     return referenceStrokes(dataDirFor(character), character, onlyStroke);
 }
 
-int firstFrameOfStroke(const QList<PlannedFrame> &plan, int stroke)
-{
-    for (int i = 0; i < plan.size(); ++i) {
-        if (plan[i].stroke == stroke)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
 class TestMovieMaker : public QObject

@@ -39,15 +39,6 @@ bool pinyinShown(const QImage &picture)
     return false;
 }
 
-int firstFrameOfStroke(const QList<PlannedFrame> &plan, int stroke)
-{
-    for (int i = 0; i < plan.size(); ++i) {
-        if (plan[i].stroke == stroke)
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
 class TestMoviesInPlayer : public QObject
