@@ -154,7 +154,7 @@ void frmMain::load()
 
 void frmMain::PlayMyFile()
 {
-    ::PlayMyFile(m_folder, List1->currentText(), m_player);
+    stageAndLoad(m_folder, List1->currentText(), m_player);
 }
 
 void frmMain::List1_Click()

@@ -1,6 +1,7 @@
 #include "appfolder.h"
 #include "dialogs.h"
 #include "frmmain.h"
+#include "sessionend.h"
 #include "startup.h"
 #include "webengineplayer.h"
 

@@ -2,17 +2,15 @@
 
 #include <QDir>
 
-FileError::FileError(Kind kind, const QString &path, const QString &detail)
-    : m_kind(kind), m_path(path), m_detail(detail)
-{
-    m_what = message().toUtf8();
-}
+namespace {
 
-QString FileError::message() const
+using Kind = FileError::Kind;
+
+QString describe(Kind kind, const QString &path, const QString &detail)
 {
-    const QString file = QDir::toNativeSeparators(m_path);
+    const QString file = QDir::toNativeSeparators(path);
     QString text;
-    switch (m_kind) {
+    switch (kind) {
     case Kind::NotFound:
         text = QStringLiteral("找不到文件：") + file;
         break;
@@ -35,7 +33,14 @@ QString FileError::message() const
         text = QStringLiteral("文件格式不对：") + file;
         break;
     }
-    if (!m_detail.isEmpty())
-        text += QStringLiteral("（") + m_detail + QStringLiteral("）");
+    if (!detail.isEmpty())
+        text += QStringLiteral("（") + detail + QStringLiteral("）");
     return text;
+}
+
+} // namespace
+
+FileError::FileError(Kind kind, const QString &path, const QString &detail)
+    : MessageError(describe(kind, path, detail)), m_kind(kind), m_path(path)
+{
 }

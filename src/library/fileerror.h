@@ -1,13 +1,12 @@
 #ifndef ZORVINA_FILEERROR_H
 #define ZORVINA_FILEERROR_H
 
-#include <QByteArray>
-#include <QString>
-#include <exception>
+#include "messageerror.h"
 
 // A failed file operation. Callers either let it through (start-up reports it
-// and ends the program) or catch and ignore it where failing is expected.
-class FileError : public std::exception
+// and ends the program) or catch and ignore it where failing is expected. Its
+// message is a sentence in Chinese for the user: what failed and on which file.
+class FileError : public MessageError
 {
 public:
     enum class Kind {
@@ -24,15 +23,10 @@ public:
 
     Kind kind() const { return m_kind; }
     QString path() const { return m_path; }
-    // A sentence in Chinese for the user: what failed and on which file.
-    QString message() const;
-    const char *what() const noexcept override { return m_what.constData(); }
 
 private:
     Kind m_kind;
     QString m_path;
-    QString m_detail;
-    QByteArray m_what;
 };
 
 #endif

@@ -23,7 +23,7 @@ void StageMyFile(const AppFolder &folder, QString c)
     }
 }
 
-void PlayMyFile(const AppFolder &folder, const QString &c, MoviePlayer &player)
+void stageAndLoad(const AppFolder &folder, const QString &c, MoviePlayer &player)
 {
     const QString playable = folder.playable(c);
     try {

@@ -15,6 +15,6 @@ void StageMyFile(const AppFolder &folder, QString c);
 // Empties Work of .swf files, stages c and asks the player to load it. Never
 // fails: every staging and loading problem is deliberately silent, and the
 // load is asked for even when staging failed.
-void PlayMyFile(const AppFolder &folder, const QString &c, MoviePlayer &player);
+void stageAndLoad(const AppFolder &folder, const QString &c, MoviePlayer &player);
 
 #endif

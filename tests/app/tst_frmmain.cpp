@@ -1,6 +1,7 @@
 #include "fileerror.h"
 #include "picturebutton.h"
 #include "searchbox.h"
+#include "sessionend.h"
 #include "startup.h"
 #include "textfile.h"
 #include "windowfixture.h"

@@ -135,7 +135,7 @@ void TestStaging::playLoadsThePlayablePath()
     TestFolder dir;
     dir.addMovie(ren);
     RecordingPlayer player;
-    PlayMyFile(dir.folder(), ren, player);
+    stageAndLoad(dir.folder(), ren, player);
     QCOMPARE(player.paths, QStringList{dir.path() + QStringLiteral("/Work/人.swf")});
     QCOMPARE(player.layers, QList<int>{0});
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("人.swf")});
@@ -159,7 +159,7 @@ void TestStaging::playAsksForTheLoadEvenWhenStagingFails()
     dir.addMovie(ren);
     dir.write(QStringLiteral("/Work/人.swf"), "previous");
     RecordingPlayer player;
-    PlayMyFile(dir.folder(), c, player);
+    stageAndLoad(dir.folder(), c, player);
     QCOMPARE(player.paths, QStringList{dir.path() + expectedSuffix});
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
 }
@@ -171,7 +171,7 @@ void TestStaging::playEmptiesWorkOfMoviesOnly()
     for (const char *name : {"/Work/a.swf", "/Work/b.swf", "/Work/readme.txt"})
         dir.write(QString::fromUtf8(name), "x");
     RecordingPlayer player;
-    PlayMyFile(dir.folder(), ren, player);
+    stageAndLoad(dir.folder(), ren, player);
     QCOMPARE(dir.files(QStringLiteral("/Work")),
              (QStringList{QStringLiteral("readme.txt"), QStringLiteral("人.swf")}));
 }
@@ -181,9 +181,9 @@ void TestStaging::playingTheSameCharacterAgainRestagesIt()
     TestFolder dir;
     dir.addMovie(ren);
     RecordingPlayer player;
-    PlayMyFile(dir.folder(), ren, player);
+    stageAndLoad(dir.folder(), ren, player);
     dir.write(QStringLiteral("/Work/人.swf"), "changed while shown");
-    PlayMyFile(dir.folder(), ren, player);
+    stageAndLoad(dir.folder(), ren, player);
     QCOMPARE(player.paths.size(), 2);
     QCOMPARE(player.paths.at(1), player.paths.at(0));
     QCOMPARE(dir.read(QStringLiteral("/Work/人.swf")), TestFolder::movieBytes(ren));

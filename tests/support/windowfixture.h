@@ -4,13 +4,44 @@
 #include "characterlist.h"
 #include "cursorfile.h"
 #include "frmmain.h"
+#include "picturebutton.h"
 #include "recordingdialogs.h"
 #include "recordingplayer.h"
+#include "searchbox.h"
 #include "testfolder.h"
 #include "textfile.h"
 
 #include <QImage>
 #include <memory>
+
+// The window's controls, found by their object names, so that tests do not
+// depend on how the window keeps them.
+struct WindowControls
+{
+    explicit WindowControls(const QWidget &window)
+        : List1(find<CharacterList>(window, "List1")), objSh(find<QWidget>(window, "objSh")),
+          txtInput(find<SearchBox>(window, "txtInput")),
+          cmdUp(find<PictureButton>(window, "cmdUp")),
+          cmdDown(find<PictureButton>(window, "cmdDown")),
+          cmdClose(find<PictureButton>(window, "cmdClose"))
+    {
+    }
+
+    template <typename T> static T *find(const QWidget &window, const char *name)
+    {
+        T *control = window.findChild<T *>(QLatin1String(name));
+        if (!control)
+            qFatal("The window has no control named %s", name);
+        return control;
+    }
+
+    CharacterList *List1;
+    QWidget *objSh;
+    SearchBox *txtInput;
+    PictureButton *cmdUp;
+    PictureButton *cmdDown;
+    PictureButton *cmdClose;
+};
 
 // A complete application folder with a movie for every listed character, and
 // the window on it with a recording player and recording message boxes.
