@@ -1,11 +1,8 @@
-#include "fileerror.h"
-#include "picturebutton.h"
-#include "searchbox.h"
 #include "sessionend.h"
 #include "startup.h"
-#include "textfile.h"
 #include "windowfixture.h"
 
+#include <QMap>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -27,23 +24,18 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void layoutFollowsTheTwipTable_data();
-    void layoutFollowsTheTwipTable();
-    void windowIsFixedAndFramed();
+    void layoutAndLook();
     void tabOrderAndFirstFocus();
     void listKeepsTheFileOrder();
 
     void restoresTheRememberedCharacter();
-    void rememberedCharacterIsScrolledIntoView();
     void unknownRememberedCharacterSelectsNothing_data();
     void unknownRememberedCharacterSelectsNothing();
-    void emptyListStillOpens();
     void startUpFailures_data();
     void startUpFailures();
 
     void closeRemembersAndSaysGoodbye_data();
     void closeRemembersAndSaysGoodbye();
-    void closeWithNothingCurrent();
     void unsavableCharacterIsReportedNotClaimed();
     void sessionEndClosesQuietly();
     void sessionEndSignalIsNoticed();
@@ -54,63 +46,44 @@ private Q_SLOTS:
     void pointerWithAButtonHeld();
 };
 
-void TestMainWindow::layoutFollowsTheTwipTable_data()
+void TestMainWindow::layoutAndLook()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips");
-    QTest::newRow("List1") << QStringLiteral("List1") << QRect(120, 960, 1455, 6780);
-    QTest::newRow("objSh") << QStringLiteral("objSh") << QRect(1680, 120, 8655, 6735);
-    QTest::newRow("txtInput") << QStringLiteral("txtInput") << QRect(120, 120, 1455, 705);
-    QTest::newRow("cmdUp") << QStringLiteral("cmdUp") << QRect(3000, 7080, 1455, 735);
-    QTest::newRow("cmdClose") << QStringLiteral("cmdClose") << QRect(8640, 7080, 1455, 735);
-    QTest::newRow("cmdDown") << QStringLiteral("cmdDown") << QRect(4560, 7080, 1455, 735);
-}
-
-void TestMainWindow::layoutFollowsTheTwipTable()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, twips);
     WindowFixture fixture(five);
     frmMain &window = fixture.open();
-    const auto *control = window.findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(),
-             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
-    QVERIFY(window.rect().contains(control->geometry()));
-    for (const QWidget *other : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (other != control)
-            QVERIFY2(!other->geometry().intersects(control->geometry()),
-                     qPrintable(other->objectName()));
+    const QMap<QString, QRect> expected{
+        {QStringLiteral("txtInput"), QRect(8, 8, 97, 47)},
+        {QStringLiteral("List1"), QRect(8, 64, 97, 452)},
+        {QStringLiteral("objSh"), QRect(112, 8, 577, 449)},
+        {QStringLiteral("cmdUp"), QRect(200, 472, 97, 49)},
+        {QStringLiteral("cmdDown"), QRect(304, 472, 97, 49)},
+        {QStringLiteral("cmdClose"), QRect(576, 472, 97, 49)},
+    };
+    QCOMPARE(window.size(), QSize(701, 531));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    const QList<QWidget *> controls = window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), expected.size());
+    for (const QWidget *control : controls) {
+        const QString name = control->objectName();
+        QCOMPARE(control->geometry(), expected.value(name));
+        for (const QWidget *other : controls)
+            QVERIFY2(other == control || !other->geometry().intersects(control->geometry()),
+                     qPrintable(name + QLatin1Char(' ') + other->objectName()));
     }
-}
 
-void TestMainWindow::windowIsFixedAndFramed()
-{
-    WindowFixture fixture(five);
-    frmMain &window = fixture.open();
-    QCOMPARE(window.objectName(), QStringLiteral("frmMain"));
-    QCOMPARE(window.windowTitle(), QStringLiteral("Zorvina"));
-    QCOMPARE(window.minimumSize(), QSize(701, 531));
-    QCOMPARE(window.maximumSize(), QSize(701, 531));
-    QVERIFY(!(window.windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
-    QCOMPARE(window.palette().color(QPalette::Window), QColor(255, 192, 128));
-    QCOMPARE(window.List1->palette().color(QPalette::Text), QColor(255, 0, 0));
-    QCOMPARE(window.List1->font().pointSizeF(), 42.0);
-    QCOMPARE(window.txtInput->font().pointSizeF(), 26.25);
-    QVERIFY(window.txtInput->font().bold());
-    QCOMPARE(window.cmdUp->palette().color(QPalette::Button), QColor(255, 128, 255));
-    QCOMPARE(window.windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
-    // The pictures cover the buttons' faces: little of the back colour shows.
-    for (PictureButton *button : {window.cmdUp, window.cmdDown, window.cmdClose}) {
-        const QImage face = button->grab().toImage();
+    // What a viewer sees: the window's colour on its bare surface, pictures
+    // covering the buttons' faces, the icon, the window in the screen's middle.
+    const QImage look = window.grab().toImage();
+    QCOMPARE(look.pixelColor(5, 500), QColor(255, 192, 128));
+    const WindowControls ui(window);
+    for (const PictureButton *button : {ui.cmdUp, ui.cmdDown, ui.cmdClose}) {
+        const QImage face = look.copy(button->geometry());
         int backColour = 0;
         for (int y = 0; y < face.height(); ++y)
             for (int x = 0; x < face.width(); ++x)
                 backColour += face.pixelColor(x, y) == QColor(255, 128, 255);
         QVERIFY2(backColour < face.width() * 3, qPrintable(button->objectName()));
     }
+    QCOMPARE(window.windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
     const QRect screen = window.screen()->availableGeometry();
     QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
 }
@@ -119,87 +92,80 @@ void TestMainWindow::tabOrderAndFirstFocus()
 {
     WindowFixture fixture(five);
     frmMain &window = fixture.open();
+    const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(QApplication::focusWidget(), window.List1);
-    QCOMPARE(window.txtInput->text(), QStringLiteral("索引"));
+    QCOMPARE(QApplication::focusWidget(), ui.List1);
+    QCOMPARE(ui.txtInput->text(), QStringLiteral("索引"));
 
-    const QList<QWidget *> expected{window.objSh,    window.txtInput, window.cmdUp,
-                                    window.cmdClose, window.cmdDown,  window.List1};
+    const QList<QWidget *> expected{ui.objSh,    ui.txtInput, ui.cmdUp,
+                                    ui.cmdClose, ui.cmdDown,  ui.List1};
     for (QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), window.cmdDown);
+    QCOMPARE(QApplication::focusWidget(), ui.cmdDown);
 }
 
 void TestMainWindow::listKeepsTheFileOrder()
 {
     WindowFixture fixture(QStringLiteral("口人 大"));
     frmMain &window = fixture.open();
+    const WindowControls ui(window);
     QStringList items;
-    for (int row = 0; row < window.List1->count(); ++row)
-        items.append(window.List1->item(row)->text());
+    for (int row = 0; row < ui.List1->count(); ++row)
+        items.append(ui.List1->item(row)->text());
     QCOMPARE(items, (QStringList{QStringLiteral("口"), QStringLiteral("人"), QStringLiteral(" "),
                                  QStringLiteral("大")}));
 }
 
 void TestMainWindow::restoresTheRememberedCharacter()
 {
-    WindowFixture fixture(five, QStringLiteral("五"));
-    frmMain &window = fixture.open();
-    QCOMPARE(window.List1->currentRow(), 4);
-    QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("五"))});
-    QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("五.swf")});
-    QVERIFY(fixture.dialogs.messages.isEmpty());
-}
-
-void TestMainWindow::rememberedCharacterIsScrolledIntoView()
-{
     const QString many = QStringLiteral("一二三四五六七八九十上下大小人口手日月山水火");
     WindowFixture fixture(many, QStringLiteral("火"));
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.List1->currentRow(), many.size() - 1);
-    const QRect shown = window.List1->visualItemRect(window.List1->currentItem());
-    QVERIFY(window.List1->viewport()->rect().contains(shown));
+    const WindowControls ui(window);
+    QCOMPARE(ui.List1->currentRow(), many.size() - 1);
+    const QRect shown = ui.List1->visualItemRect(ui.List1->currentItem());
+    QVERIFY(ui.List1->viewport()->rect().contains(shown));
+    QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("火"))});
+    QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("火.swf")});
+    QVERIFY(fixture.dialogs.messages.isEmpty());
 }
 
 void TestMainWindow::unknownRememberedCharacterSelectsNothing_data()
 {
+    QTest::addColumn<QString>("characters");
     QTest::addColumn<QByteArray>("config");
     QTest::addColumn<bool>("exists");
-    QTest::newRow("empty line") << QByteArray("\r\n") << true;
-    QTest::newRow("not in the list") << QByteArray("\xC8\xCB\r\n") << true;
-    QTest::newRow("no bytes at all") << QByteArray() << true;
-    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("empty line") << five << QByteArray("\r\n") << true;
+    QTest::newRow("not in the list") << five << QByteArray("\xC8\xCB\r\n") << true;
+    QTest::newRow("no bytes at all") << five << QByteArray() << true;
+    QTest::newRow("missing") << five << QByteArray() << false;
+    QTest::newRow("empty list") << QString() << QByteArray("\xC8\xCB\r\n") << true;
 }
 
 void TestMainWindow::unknownRememberedCharacterSelectsNothing()
 {
+    QFETCH(QString, characters);
     QFETCH(QByteArray, config);
     QFETCH(bool, exists);
-    WindowFixture fixture(five);
+    WindowFixture fixture(characters);
     fixture.dir.write(QStringLiteral("/config.ini"), config);
     if (!exists)
         QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(window.List1->currentRow(), -1);
-    QVERIFY(window.List1->selectedItems().isEmpty());
+    const WindowControls ui(window);
+    QCOMPARE(ui.List1->count(), characters.size());
+    QCOMPARE(ui.List1->currentRow(), -1);
+    QVERIFY(ui.List1->selectedItems().isEmpty());
     QVERIFY(fixture.player.paths.isEmpty());
     QVERIFY(fixture.dialogs.messages.isEmpty());
-}
-
-void TestMainWindow::emptyListStillOpens()
-{
-    WindowFixture fixture(QString(), QStringLiteral("人"));
-    frmMain &window = fixture.open();
-    QCOMPARE(window.List1->count(), 0);
-    QVERIFY(fixture.player.paths.isEmpty());
 }
 
 void TestMainWindow::startUpFailures_data()
@@ -233,46 +199,45 @@ void TestMainWindow::startUpFailures()
 void TestMainWindow::closeRemembersAndSaysGoodbye_data()
 {
     QTest::addColumn<bool>("byButton");
-    QTest::newRow("close button") << true;
-    QTest::newRow("title bar") << false;
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("c");
+    QTest::addColumn<QByteArray>("config");
+    QTest::newRow("close button") << true << 3 << QStringLiteral("四")
+                                  << QByteArray("\xCB\xC4\r\n");
+    QTest::newRow("title bar") << false << 3 << QStringLiteral("四") << QByteArray("\xCB\xC4\r\n");
+    QTest::newRow("nothing current") << false << -1 << QString() << QByteArray("\r\n");
 }
 
 void TestMainWindow::closeRemembersAndSaysGoodbye()
 {
     QFETCH(bool, byButton);
+    QFETCH(int, row);
+    QFETCH(QString, c);
+    QFETCH(QByteArray, config);
     WindowFixture fixture(five, QStringLiteral("二"));
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     fixture.dir.write(QStringLiteral("/Work/stray.swf"), "x");
-    window.List1->setCurrentRow(3);
+    const WindowControls ui(window);
+    ui.List1->setCurrentRow(row);
     QByteArray configWhileGoodbye;
     fixture.dialogs.onMessage = [&](const QString &) {
         configWhileGoodbye = fixture.dir.read(QStringLiteral("/config.ini"));
     };
 
     if (byButton)
-        QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+        QTest::mouseClick(ui.cmdClose, Qt::LeftButton);
     else
         QVERIFY(window.close());
 
     QVERIFY(!window.isVisible());
-    QCOMPARE(fixture.dialogs.messages, QStringList{goodbye(QStringLiteral("四"))});
-    QCOMPARE(configWhileGoodbye, QByteArray("\xCB\xC4\r\n"));
+    QCOMPARE(fixture.dialogs.messages, QStringList{goodbye(c)});
+    QCOMPARE(configWhileGoodbye, config);
     QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
 
     window.close();
     QCOMPARE(fixture.dialogs.messages.size(), 1);
-}
-
-void TestMainWindow::closeWithNothingCurrent()
-{
-    WindowFixture fixture(five);
-    frmMain &window = fixture.open();
-    window.close();
-    QCOMPARE(fixture.dialogs.messages, QStringList{goodbye(QString())});
-    QCOMPARE(fixture.dir.read(QStringLiteral("/config.ini")), QByteArray("\r\n"));
-    QCOMPARE(readFirstLine(fixture.dir.file(QStringLiteral("/config.ini"))), QString());
 }
 
 void TestMainWindow::unsavableCharacterIsReportedNotClaimed()
@@ -296,7 +261,8 @@ void TestMainWindow::sessionEndClosesQuietly()
 {
     WindowFixture fixture(five, QStringLiteral("三"));
     frmMain &window = fixture.open();
-    window.List1->setCurrentRow(0);
+    const WindowControls ui(window);
+    ui.List1->setCurrentRow(0);
     window.unloadQuietly();
     window.close();
     QVERIFY(fixture.dialogs.messages.isEmpty());
@@ -318,20 +284,21 @@ void TestMainWindow::clickReplaysButCodeDoesNot()
 {
     WindowFixture fixture(five, QStringLiteral("二"));
     frmMain &window = fixture.open();
+    const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QString er = fixture.playable(QStringLiteral("二"));
     QCOMPARE(fixture.player.paths, QStringList{er});
 
-    window.List1->setCurrentRow(1);
+    ui.List1->setCurrentRow(1);
     QCOMPARE(fixture.player.paths.size(), 1);
 
-    const QRect item = window.List1->visualItemRect(window.List1->item(1));
-    QTest::mouseClick(window.List1->viewport(), Qt::LeftButton, {}, item.center());
+    const QRect item = ui.List1->visualItemRect(ui.List1->item(1));
+    QTest::mouseClick(ui.List1->viewport(), Qt::LeftButton, {}, item.center());
     QCOMPARE(fixture.player.paths, (QStringList{er, er}));
 
-    const QRect third = window.List1->visualItemRect(window.List1->item(2));
-    QTest::mouseClick(window.List1->viewport(), Qt::LeftButton, {}, third.center());
+    const QRect third = ui.List1->visualItemRect(ui.List1->item(2));
+    QTest::mouseClick(ui.List1->viewport(), Qt::LeftButton, {}, third.center());
     QCOMPARE(fixture.player.paths.last(), fixture.playable(QStringLiteral("三")));
     QCOMPARE(fixture.player.paths.size(), 3);
 }
@@ -340,6 +307,7 @@ void TestMainWindow::pointerFollowsTheMouse()
 {
     WindowFixture fixture(five);
     frmMain &window = fixture.open();
+    const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const auto centre = [&](QWidget *w) { return w->geometry().center(); };
@@ -355,16 +323,16 @@ void TestMainWindow::pointerFollowsTheMouse()
     };
     const QList<Step> steps{
         {"bare window at start", bare, 0},
-        {"close button", centre(window.cmdClose), 99},
+        {"close button", centre(ui.cmdClose), 99},
         {"bare stretch of the button row", betweenDownAndClose, 0},
-        {"search box from bare window", centre(window.txtInput), 0},
-        {"movie area from bare window", centre(window.objSh), 0},
-        {"list", centre(window.List1), 99},
-        {"search box in one jump from the list", centre(window.txtInput), 99},
+        {"search box from bare window", centre(ui.txtInput), 0},
+        {"movie area from bare window", centre(ui.objSh), 0},
+        {"list", centre(ui.List1), 99},
+        {"search box in one jump from the list", centre(ui.txtInput), 99},
         {"strip between search box and list", stripAboveList, 0},
-        {"previous button", centre(window.cmdUp), 99},
-        {"movie area in one jump", centre(window.objSh), 99},
-        {"next button", centre(window.cmdDown), 99},
+        {"previous button", centre(ui.cmdUp), 99},
+        {"movie area in one jump", centre(ui.objSh), 99},
+        {"next button", centre(ui.cmdDown), 99},
         {"bare window", bare, 0},
     };
     QCOMPARE(window.pointerSetting(), 0);
@@ -381,17 +349,18 @@ void TestMainWindow::pointerWithAButtonHeld()
 {
     WindowFixture fixture(five);
     frmMain &window = fixture.open();
+    const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseMove(&window, QPoint(5, 500));
     QTRY_COMPARE(window.pointerSetting(), 0);
     // Pressing on a button and moving off it keeps the events with the button,
     // and releasing away from it clicks nothing.
-    const QPoint inside = window.cmdUp->rect().center();
-    QTest::mousePress(window.cmdUp, Qt::LeftButton, {}, inside);
-    QTest::mouseMove(window.cmdUp, inside + QPoint(5, 0));
+    const QPoint inside = ui.cmdUp->rect().center();
+    QTest::mousePress(ui.cmdUp, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(ui.cmdUp, inside + QPoint(5, 0));
     QTRY_COMPARE(window.pointerSetting(), 99);
-    QTest::mouseRelease(window.cmdUp, Qt::LeftButton, {}, QPoint(-100, 0));
+    QTest::mouseRelease(ui.cmdUp, Qt::LeftButton, {}, QPoint(-100, 0));
     QVERIFY(fixture.player.paths.isEmpty());
 }
 

@@ -1,7 +1,5 @@
 // A child's session with the real player: start on the remembered character,
 // step with the keyboard and the buttons, search, close.
-#include "picturebutton.h"
-#include "searchbox.h"
 #include "webengineplayer.h"
 #include "windowfixture.h"
 
@@ -51,27 +49,28 @@ void TestJourney::journey()
     QSignalSpy unavailable(player, &WebEnginePlayer::unavailable);
     frmMain window(dir.folder(), *player, dialogs);
     window.load();
+    const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     waitUntilShown(shown, fixture.playable(QStringLiteral("二")));
-    QCOMPARE(QApplication::focusWidget(), window.List1);
+    QCOMPARE(QApplication::focusWidget(), ui.List1);
 
-    QTest::keyClick(window.List1, Qt::Key_Down);
+    QTest::keyClick(ui.List1, Qt::Key_Down);
     waitUntilShown(shown, fixture.playable(QStringLiteral("三")));
-    QCOMPARE(QApplication::focusWidget(), window.List1);
+    QCOMPARE(QApplication::focusWidget(), ui.List1);
 
-    QTest::mouseClick(window.cmdDown, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdDown, Qt::LeftButton);
     waitUntilShown(shown, fixture.playable(QStringLiteral("四")));
 
-    QTest::mouseClick(window.txtInput, Qt::LeftButton);
+    QTest::mouseClick(ui.txtInput, Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));
-    QApplication::sendEvent(window.txtInput, &press);
+    QApplication::sendEvent(ui.txtInput, &press);
     waitUntilShown(shown, fixture.playable(QStringLiteral("一")));
-    QCOMPARE(window.List1->currentRow(), 0);
-    QCOMPARE(QApplication::focusWidget(), window.txtInput);
+    QCOMPARE(ui.List1->currentRow(), 0);
+    QCOMPARE(QApplication::focusWidget(), ui.txtInput);
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("一.swf")});
 
-    QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdClose, Qt::LeftButton);
     QVERIFY(!window.isVisible());
     QCOMPARE(dialogs.messages,
              QStringList{QStringLiteral(
