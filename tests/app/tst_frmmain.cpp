@@ -75,7 +75,7 @@ void TestMainWindow::layoutAndLook()
     const QImage look = window.grab().toImage();
     QCOMPARE(look.pixelColor(5, 500), QColor(255, 192, 128));
     const WindowControls ui(window);
-    for (const PictureButton *button : {ui.cmdUp, ui.cmdDown, ui.cmdClose}) {
+    for (const PictureButton *button : {ui.cmdUp(), ui.cmdDown(), ui.cmdClose()}) {
         const QImage face = look.copy(button->geometry());
         int backColour = 0;
         for (int y = 0; y < face.height(); ++y)
@@ -95,17 +95,17 @@ void TestMainWindow::tabOrderAndFirstFocus()
     const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(QApplication::focusWidget(), ui.List1);
-    QCOMPARE(ui.txtInput->text(), QStringLiteral("索引"));
+    QCOMPARE(QApplication::focusWidget(), ui.List1());
+    QCOMPARE(ui.txtInput()->text(), QStringLiteral("索引"));
 
-    const QList<QWidget *> expected{ui.objSh,    ui.txtInput, ui.cmdUp,
-                                    ui.cmdClose, ui.cmdDown,  ui.List1};
+    const QList<QWidget *> expected{ui.objSh(),    ui.txtInput(), ui.cmdUp(),
+                                    ui.cmdClose(), ui.cmdDown(),  ui.List1()};
     for (QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), ui.cmdDown);
+    QCOMPARE(QApplication::focusWidget(), ui.cmdDown());
 }
 
 void TestMainWindow::listKeepsTheFileOrder()
@@ -114,8 +114,8 @@ void TestMainWindow::listKeepsTheFileOrder()
     frmMain &window = fixture.open();
     const WindowControls ui(window);
     QStringList items;
-    for (int row = 0; row < ui.List1->count(); ++row)
-        items.append(ui.List1->item(row)->text());
+    for (int row = 0; row < ui.List1()->count(); ++row)
+        items.append(ui.List1()->item(row)->text());
     QCOMPARE(items, (QStringList{QStringLiteral("口"), QStringLiteral("人"), QStringLiteral(" "),
                                  QStringLiteral("大")}));
 }
@@ -128,9 +128,9 @@ void TestMainWindow::restoresTheRememberedCharacter()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const WindowControls ui(window);
-    QCOMPARE(ui.List1->currentRow(), many.size() - 1);
-    const QRect shown = ui.List1->visualItemRect(ui.List1->currentItem());
-    QVERIFY(ui.List1->viewport()->rect().contains(shown));
+    QCOMPARE(ui.List1()->currentRow(), many.size() - 1);
+    const QRect shown = ui.List1()->visualItemRect(ui.List1()->currentItem());
+    QVERIFY(ui.List1()->viewport()->rect().contains(shown));
     QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("火"))});
     QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("火.swf")});
     QVERIFY(fixture.dialogs.messages.isEmpty());
@@ -161,9 +161,9 @@ void TestMainWindow::unknownRememberedCharacterSelectsNothing()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const WindowControls ui(window);
-    QCOMPARE(ui.List1->count(), characters.size());
-    QCOMPARE(ui.List1->currentRow(), -1);
-    QVERIFY(ui.List1->selectedItems().isEmpty());
+    QCOMPARE(ui.List1()->count(), characters.size());
+    QCOMPARE(ui.List1()->currentRow(), -1);
+    QVERIFY(ui.List1()->selectedItems().isEmpty());
     QVERIFY(fixture.player.paths.isEmpty());
     QVERIFY(fixture.dialogs.messages.isEmpty());
 }
@@ -220,14 +220,14 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     fixture.dir.write(QStringLiteral("/Work/stray.swf"), "x");
     const WindowControls ui(window);
-    ui.List1->setCurrentRow(row);
+    ui.List1()->setCurrentRow(row);
     QByteArray configWhileGoodbye;
     fixture.dialogs.onMessage = [&](const QString &) {
         configWhileGoodbye = fixture.dir.read(QStringLiteral("/config.ini"));
     };
 
     if (byButton)
-        QTest::mouseClick(ui.cmdClose, Qt::LeftButton);
+        QTest::mouseClick(ui.cmdClose(), Qt::LeftButton);
     else
         QVERIFY(window.close());
 
@@ -262,7 +262,7 @@ void TestMainWindow::sessionEndClosesQuietly()
     WindowFixture fixture(five, QStringLiteral("三"));
     frmMain &window = fixture.open();
     const WindowControls ui(window);
-    ui.List1->setCurrentRow(0);
+    ui.List1()->setCurrentRow(0);
     window.unloadQuietly();
     window.close();
     QVERIFY(fixture.dialogs.messages.isEmpty());
@@ -290,15 +290,15 @@ void TestMainWindow::clickReplaysButCodeDoesNot()
     const QString er = fixture.playable(QStringLiteral("二"));
     QCOMPARE(fixture.player.paths, QStringList{er});
 
-    ui.List1->setCurrentRow(1);
+    ui.List1()->setCurrentRow(1);
     QCOMPARE(fixture.player.paths.size(), 1);
 
-    const QRect item = ui.List1->visualItemRect(ui.List1->item(1));
-    QTest::mouseClick(ui.List1->viewport(), Qt::LeftButton, {}, item.center());
+    const QRect item = ui.List1()->visualItemRect(ui.List1()->item(1));
+    QTest::mouseClick(ui.List1()->viewport(), Qt::LeftButton, {}, item.center());
     QCOMPARE(fixture.player.paths, (QStringList{er, er}));
 
-    const QRect third = ui.List1->visualItemRect(ui.List1->item(2));
-    QTest::mouseClick(ui.List1->viewport(), Qt::LeftButton, {}, third.center());
+    const QRect third = ui.List1()->visualItemRect(ui.List1()->item(2));
+    QTest::mouseClick(ui.List1()->viewport(), Qt::LeftButton, {}, third.center());
     QCOMPARE(fixture.player.paths.last(), fixture.playable(QStringLiteral("三")));
     QCOMPARE(fixture.player.paths.size(), 3);
 }
@@ -323,16 +323,16 @@ void TestMainWindow::pointerFollowsTheMouse()
     };
     const QList<Step> steps{
         {"bare window at start", bare, 0},
-        {"close button", centre(ui.cmdClose), 99},
+        {"close button", centre(ui.cmdClose()), 99},
         {"bare stretch of the button row", betweenDownAndClose, 0},
-        {"search box from bare window", centre(ui.txtInput), 0},
-        {"movie area from bare window", centre(ui.objSh), 0},
-        {"list", centre(ui.List1), 99},
-        {"search box in one jump from the list", centre(ui.txtInput), 99},
+        {"search box from bare window", centre(ui.txtInput()), 0},
+        {"movie area from bare window", centre(ui.objSh()), 0},
+        {"list", centre(ui.List1()), 99},
+        {"search box in one jump from the list", centre(ui.txtInput()), 99},
         {"strip between search box and list", stripAboveList, 0},
-        {"previous button", centre(ui.cmdUp), 99},
-        {"movie area in one jump", centre(ui.objSh), 99},
-        {"next button", centre(ui.cmdDown), 99},
+        {"previous button", centre(ui.cmdUp()), 99},
+        {"movie area in one jump", centre(ui.objSh()), 99},
+        {"next button", centre(ui.cmdDown()), 99},
         {"bare window", bare, 0},
     };
     QCOMPARE(window.pointerSetting(), 0);
@@ -356,11 +356,11 @@ void TestMainWindow::pointerWithAButtonHeld()
     QTRY_COMPARE(window.pointerSetting(), 0);
     // Pressing on a button and moving off it keeps the events with the button,
     // and releasing away from it clicks nothing.
-    const QPoint inside = ui.cmdUp->rect().center();
-    QTest::mousePress(ui.cmdUp, Qt::LeftButton, {}, inside);
-    QTest::mouseMove(ui.cmdUp, inside + QPoint(5, 0));
+    const QPoint inside = ui.cmdUp()->rect().center();
+    QTest::mousePress(ui.cmdUp(), Qt::LeftButton, {}, inside);
+    QTest::mouseMove(ui.cmdUp(), inside + QPoint(5, 0));
     QTRY_COMPARE(window.pointerSetting(), 99);
-    QTest::mouseRelease(ui.cmdUp, Qt::LeftButton, {}, QPoint(-100, 0));
+    QTest::mouseRelease(ui.cmdUp(), Qt::LeftButton, {}, QPoint(-100, 0));
     QVERIFY(fixture.player.paths.isEmpty());
 }
 

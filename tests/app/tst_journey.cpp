@@ -53,24 +53,24 @@ void TestJourney::journey()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     waitUntilShown(shown, fixture.playable(QStringLiteral("二")));
-    QCOMPARE(QApplication::focusWidget(), ui.List1);
+    QCOMPARE(QApplication::focusWidget(), ui.List1());
 
-    QTest::keyClick(ui.List1, Qt::Key_Down);
+    QTest::keyClick(ui.List1(), Qt::Key_Down);
     waitUntilShown(shown, fixture.playable(QStringLiteral("三")));
-    QCOMPARE(QApplication::focusWidget(), ui.List1);
+    QCOMPARE(QApplication::focusWidget(), ui.List1());
 
-    QTest::mouseClick(ui.cmdDown, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdDown(), Qt::LeftButton);
     waitUntilShown(shown, fixture.playable(QStringLiteral("四")));
 
-    QTest::mouseClick(ui.txtInput, Qt::LeftButton);
+    QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));
-    QApplication::sendEvent(ui.txtInput, &press);
+    QApplication::sendEvent(ui.txtInput(), &press);
     waitUntilShown(shown, fixture.playable(QStringLiteral("一")));
-    QCOMPARE(ui.List1->currentRow(), 0);
-    QCOMPARE(QApplication::focusWidget(), ui.txtInput);
+    QCOMPARE(ui.List1()->currentRow(), 0);
+    QCOMPARE(QApplication::focusWidget(), ui.txtInput());
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("一.swf")});
 
-    QTest::mouseClick(ui.cmdClose, Qt::LeftButton);
+    QTest::mouseClick(ui.cmdClose(), Qt::LeftButton);
     QVERIFY(!window.isVisible());
     QCOMPARE(dialogs.messages,
              QStringList{QStringLiteral(

@@ -16,31 +16,28 @@
 
 // The window's controls, found by their object names, so that tests do not
 // depend on how the window keeps them.
-struct WindowControls
+class WindowControls
 {
-    explicit WindowControls(const QWidget &window)
-        : List1(find<CharacterList>(window, "List1")), objSh(find<QWidget>(window, "objSh")),
-          txtInput(find<SearchBox>(window, "txtInput")),
-          cmdUp(find<PictureButton>(window, "cmdUp")),
-          cmdDown(find<PictureButton>(window, "cmdDown")),
-          cmdClose(find<PictureButton>(window, "cmdClose"))
-    {
-    }
+public:
+    explicit WindowControls(const QWidget &window) : m_window(window) {}
 
-    template <typename T> static T *find(const QWidget &window, const char *name)
+    CharacterList *List1() const { return find<CharacterList>("List1"); }
+    QWidget *objSh() const { return find<QWidget>("objSh"); }
+    SearchBox *txtInput() const { return find<SearchBox>("txtInput"); }
+    PictureButton *cmdUp() const { return find<PictureButton>("cmdUp"); }
+    PictureButton *cmdDown() const { return find<PictureButton>("cmdDown"); }
+    PictureButton *cmdClose() const { return find<PictureButton>("cmdClose"); }
+
+private:
+    template <typename T> T *find(const char *name) const
     {
-        T *control = window.findChild<T *>(QLatin1String(name));
+        T *control = m_window.findChild<T *>(QLatin1String(name));
         if (!control)
             qFatal("The window has no control named %s", name);
         return control;
     }
 
-    CharacterList *List1;
-    QWidget *objSh;
-    SearchBox *txtInput;
-    PictureButton *cmdUp;
-    PictureButton *cmdDown;
-    PictureButton *cmdClose;
+    const QWidget &m_window;
 };
 
 // A complete application folder with a movie for every listed character, and
