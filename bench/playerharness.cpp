@@ -7,6 +7,7 @@
 //   ready <ns>, shown <path> <ns>, failed <path> <ns>
 // Movie 0 is asked for at once, as the program asks for the remembered
 // character while it starts.
+#include "appfolder.h"
 #include "swfwriter.h"
 #include "webengineplayer.h"
 
@@ -89,7 +90,7 @@ int main(int argc, char *argv[])
     window.setFixedSize(701, 531);
     auto *list = new QListWidget(&window);
     list->setGeometry(8, 56, 96, 400);
-    auto *player = new WebEnginePlayer(folder.path(), &window);
+    auto *player = new WebEnginePlayer(AppFolder(folder.path()), &window);
     player->setObjectName(QStringLiteral("objSh"));
     player->setGeometry(112, 8, 577, 449);
     QObject::connect(player, &WebEnginePlayer::ready,

@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     const int selections = args.size() > 2 ? args.at(2).toInt() : 5000;
 
     SilentDialogs dialogs;
-    auto *player = new WebEnginePlayer(folder.path());
+    auto *player = new WebEnginePlayer(folder);
     frmMain window(folder, *player, dialogs);
     window.load();
     window.show();

@@ -209,6 +209,7 @@ void frmMain::unload(bool sayGoodbye)
     m_state = State::Unloading;
     const QString c = List1->currentText();
     try {
+        m_folder.makeWritingFolders();
         writeSingleLine(m_folder.rememberedCharacter(), c);
         if (sayGoodbye)
             m_dialogs.showMessage(this, QStringLiteral("计算机已经记住你本次最后学习的字是：") +

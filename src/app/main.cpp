@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
-    auto *player = new WebEnginePlayer(folder.path());
+    auto *player = new WebEnginePlayer(folder);
     frmMain window(folder, *player, dialogs);
     QObject::connect(player, &WebEnginePlayer::unavailable, &window,
                      [&](const QString &message) { dialogs.showMessage(&window, message); });

@@ -26,6 +26,7 @@ void StageMyFile(const AppFolder &folder, QString c)
 void stageAndLoad(const AppFolder &folder, const QString &c, MoviePlayer &player)
 {
     const QString playable = folder.playable(c);
+    folder.makeWritingFolders();
     try {
         deleteMatching(folder.playingSweep());
     } catch (const FileError &) {

@@ -1,7 +1,9 @@
 #include "startup.h"
 #include "windowfixture.h"
 
+#include <QDirIterator>
 #include <QMap>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -32,7 +34,9 @@ private Q_SLOTS:
 
     void closeRemembersAndSaysGoodbye_data();
     void closeRemembersAndSaysGoodbye();
+    void unsavableCharacterIsReportedNotClaimed_data();
     void unsavableCharacterIsReportedNotClaimed();
+    void installedFolderIsLeftAlone();
     void sessionEndClosesQuietly();
 
     void clickReplaysButCodeDoesNot();
@@ -228,13 +232,26 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
     QCOMPARE(fixture.dialogs.messages.size(), 1);
 }
 
+void TestMainWindow::unsavableCharacterIsReportedNotClaimed_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("config.ini is a folder") << false;
+    QTest::newRow("user data folder cannot be made") << true;
+}
+
 void TestMainWindow::unsavableCharacterIsReportedNotClaimed()
 {
+    QFETCH(bool, installed);
     WindowFixture fixture(five, QStringLiteral("三"));
-    frmMain &window = fixture.open();
-    // A folder where the file should be: no one, not even root, can write it.
+    // No one, not even root, can write a file where a folder is, nor make a
+    // folder below a file.
     QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
     QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("config.ini")));
+    const QString user = fixture.dir.file(QStringLiteral("/harrow.cur/Zorvina"));
+    frmMain window(installed ? AppFolder(fixture.dir.path(), user) : fixture.dir.folder(),
+                   fixture.player, fixture.dialogs);
+    window.load();
+    WindowControls(window).List1->setCurrentRow(2);
     window.close();
     QCOMPARE(fixture.dialogs.messages.size(), 1);
     const QString message = fixture.dialogs.messages.first();
@@ -243,6 +260,45 @@ void TestMainWindow::unsavableCharacterIsReportedNotClaimed()
     QVERIFY(message.contains(QStringLiteral("“三”")));
     QVERIFY(message.contains(QStringLiteral("config.ini")));
     QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
+}
+
+// Installed where the user cannot write: no config.ini and no working
+// folders beside the program; everything written goes to the user's folder.
+void TestMainWindow::installedFolderIsLeftAlone()
+{
+    WindowFixture fixture(five);
+    for (const QString &working : {QStringLiteral("Temp"), QStringLiteral("Work")})
+        QVERIFY(QDir(fixture.dir.path()).rmdir(working));
+    QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
+    const auto installed = [&] {
+        QStringList files;
+        QDirIterator it(fixture.dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(it.next());
+        return files;
+    };
+    const QStringList before = installed();
+    QTemporaryDir home;
+    const QString user = home.filePath(QStringLiteral("share/Zorvina"));
+    const AppFolder folder(fixture.dir.path(), user);
+
+    for (int run = 0; run < 2; ++run) {
+        fixture.dialogs.messages.clear();
+        fixture.player.paths.clear();
+        frmMain window(folder, fixture.player, fixture.dialogs);
+        window.load();
+        if (run == 0)
+            WindowControls(window).List1->setCurrentRow(3);
+        // The movie plays from the user's folder, and the next run starts on it.
+        QCOMPARE(fixture.player.paths.last(), user + QStringLiteral("/Work/四.swf"));
+        QCOMPARE(QDir(user + QStringLiteral("/Work")).entryList(QDir::Files),
+                 QStringList{QStringLiteral("四.swf")});
+        window.close();
+        QCOMPARE(fixture.dialogs.messages, QStringList{goodbye(QStringLiteral("四"))});
+        QCOMPARE(readFirstLine(user + QStringLiteral("/config.ini")), QStringLiteral("四"));
+    }
+    QCOMPARE(installed(), before);
 }
 
 void TestMainWindow::sessionEndClosesQuietly()

@@ -44,7 +44,7 @@ void TestJourney::journey()
             QFile::copy(file.filePath(), dir.file(QStringLiteral("/ruffle/")) + file.fileName()));
 
     RecordingDialogs &dialogs = fixture.dialogs;
-    auto *player = new WebEnginePlayer(dir.path());
+    auto *player = new WebEnginePlayer(dir.folder());
     QSignalSpy shown(player, &WebEnginePlayer::movieShown);
     QSignalSpy unavailable(player, &WebEnginePlayer::unavailable);
     frmMain window(dir.folder(), *player, dialogs);

@@ -1,5 +1,6 @@
 // Character movies in the real player (Ruffle in Qt WebEngine): what it draws
 // must be the data's strokes, checked against Qt's own painting of them.
+#include "appfolder.h"
 #include "characterdata.h"
 #include "frameplan.h"
 #include "moviebuilder.h"
@@ -73,7 +74,7 @@ void TestMoviesInPlayer::init()
     QVERIFY(QDir(m_app->path()).mkdir(QStringLiteral("Work")));
     QVERIFY(QFile::link(QStringLiteral(ZORVINA_APP_DIR "/ruffle"),
                         m_app->filePath(QStringLiteral("ruffle"))));
-    m_player = std::make_unique<WebEnginePlayer>(m_app->path());
+    m_player = std::make_unique<WebEnginePlayer>(AppFolder(m_app->path()));
     m_player->resize(MovieLayout::Stage);
     m_player->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_player.get()));

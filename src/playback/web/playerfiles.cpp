@@ -1,5 +1,7 @@
 #include "playerfiles.h"
 
+#include "appfolder.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -46,9 +48,8 @@ std::unique_ptr<QIODevice> openFile(const QString &path)
 
 } // namespace
 
-PlayerFiles::PlayerFiles(const QString &appFolder)
-    : m_ruffleDir(appFolder + QStringLiteral("/ruffle")),
-      m_workDir(appFolder + QStringLiteral("/Work"))
+PlayerFiles::PlayerFiles(const AppFolder &folder)
+    : m_ruffleDir(folder.file(QStringLiteral("/ruffle"))), m_workDir(folder.playingFolder())
 {
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class AppFolder;
 class QIODevice;
 class QUrl;
 
@@ -16,7 +17,7 @@ class QUrl;
 class PlayerFiles
 {
 public:
-    explicit PlayerFiles(const QString &appFolder);
+    explicit PlayerFiles(const AppFolder &folder);
 
     static QByteArray scheme();
     static QUrl pageUrl();
@@ -28,7 +29,7 @@ public:
     bool rufflePresent() const;
 
     // Only this movie may be served from now on, and only if it is a file
-    // directly inside the application's Work folder.
+    // directly inside the playing folder.
     void setCurrentMovie(int ticket, const QString &path);
 
     // Opens what the URL names for reading, or returns null when it names

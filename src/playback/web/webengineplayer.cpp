@@ -46,8 +46,8 @@ void WebEnginePlayer::registerUrlScheme()
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
-WebEnginePlayer::WebEnginePlayer(const QString &appFolder, QWidget *parent)
-    : QWebEngineView(parent), m_files(appFolder), m_queue(this), m_bridge(new PlayerBridge(this))
+WebEnginePlayer::WebEnginePlayer(const AppFolder &folder, QWidget *parent)
+    : QWebEngineView(parent), m_files(folder), m_queue(this), m_bridge(new PlayerBridge(this))
 {
     // The web engine's own menu (reload, view source...) has no place here;
     // Ruffle draws the movie's menu itself.

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWebEngineView>
 
+class AppFolder;
 class PlayerBridge;
 class PlayerPage;
 class QWebEngineProfile;
@@ -25,9 +26,9 @@ public:
     // 45 MB), and silences Qt WebEngine's start-up report on the console.
     static void registerUrlScheme();
 
-    // appFolder: Ruffle's files are in appFolder/ruffle, playable movies in
-    // appFolder/Work.
-    explicit WebEnginePlayer(const QString &appFolder, QWidget *parent = nullptr);
+    // Ruffle's files are in the folder's ruffle, playable movies in its
+    // playing folder.
+    explicit WebEnginePlayer(const AppFolder &folder, QWidget *parent = nullptr);
     ~WebEnginePlayer() override;
 
     QWidget *widget() override { return this; }

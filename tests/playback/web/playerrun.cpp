@@ -1,5 +1,6 @@
 // Plays one movie in the player and ends as soon as its first frame is shown
 // (exit code 0); used to watch what a run leaves behind and prints.
+#include "appfolder.h"
 #include "webengineplayer.h"
 
 #include <QApplication>
@@ -12,7 +13,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     if (args.size() != 3)
         return 64;
-    WebEnginePlayer player(args[1]);
+    WebEnginePlayer player{AppFolder(args[1])};
     player.resize(577, 449);
     player.show();
     QObject::connect(&player, &WebEnginePlayer::movieShown, &app, [] { QApplication::exit(0); });

@@ -1,3 +1,4 @@
+#include "appfolder.h"
 #include "playerfiles.h"
 
 #include <QIODevice>
@@ -147,7 +148,7 @@ void TestPlayerFiles::served()
     QFETCH(QByteArray, mimeType);
     QFETCH(QByteArray, content);
 
-    PlayerFiles files(m_app.path());
+    PlayerFiles files{AppFolder(m_app.path())};
     if (!movie.isEmpty())
         files.setCurrentMovie(7, m_app.filePath(movie));
     QByteArray type;
@@ -189,7 +190,7 @@ void TestPlayerFiles::movieHeader()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     file.close();
-    PlayerFiles files(app.path());
+    PlayerFiles files{AppFolder(app.path())};
     files.setCurrentMovie(1, path);
     QByteArray type;
     std::unique_ptr<QIODevice> device = files.open(PlayerFiles::movieUrl(1), &type);
@@ -222,7 +223,7 @@ void TestPlayerFiles::rufflePresent()
         QFile file(app.filePath(QStringLiteral("ruffle/") + name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    QCOMPARE(PlayerFiles(app.path()).rufflePresent(), present);
+    QCOMPARE(PlayerFiles(AppFolder(app.path())).rufflePresent(), present);
 }
 
 QTEST_GUILESS_MAIN(TestPlayerFiles)

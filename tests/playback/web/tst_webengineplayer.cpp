@@ -1,5 +1,6 @@
 // The real player on movies written by the tests, in a window laid out like
 // the program's.
+#include "appfolder.h"
 #include "testmovies.h"
 #include "webengineplayer.h"
 
@@ -46,7 +47,7 @@ class Window : public QWidget
 {
 public:
     explicit Window(const QString &appFolder)
-        : list(new QListWidget(this)), player(new WebEnginePlayer(appFolder, this)),
+        : list(new QListWidget(this)), player(new WebEnginePlayer(AppFolder(appFolder), this)),
           input(new QLineEdit(this)), up(new QPushButton(this)), down(new QPushButton(this)),
           close(new QPushButton(this))
     {
