@@ -251,7 +251,7 @@ void TestMainWindow::unsavableCharacterIsReportedNotClaimed()
     frmMain window(installed ? AppFolder(fixture.dir.path(), user) : fixture.dir.folder(),
                    fixture.player, fixture.dialogs);
     window.load();
-    WindowControls(window).List1->setCurrentRow(2);
+    WindowControls(window).List1()->setCurrentRow(2);
     window.close();
     QCOMPARE(fixture.dialogs.messages.size(), 1);
     const QString message = fixture.dialogs.messages.first();
@@ -289,7 +289,7 @@ void TestMainWindow::installedFolderIsLeftAlone()
         frmMain window(folder, fixture.player, fixture.dialogs);
         window.load();
         if (run == 0)
-            WindowControls(window).List1->setCurrentRow(3);
+            WindowControls(window).List1()->setCurrentRow(3);
         // The movie plays from the user's folder, and the next run starts on it.
         QCOMPARE(fixture.player.paths.last(), user + QStringLiteral("/Work/四.swf"));
         QCOMPARE(QDir(user + QStringLiteral("/Work")).entryList(QDir::Files),
