@@ -10,6 +10,7 @@
 #include "appfolder.h"
 #include "swfwriter.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,7 +69,7 @@ bool writeMovies(const QString &workFolder)
 
 int main(int argc, char *argv[])
 {
-    WebEnginePlayer::registerUrlScheme();
+    prepareWebEngineProcess();
     QApplication app(argc, argv);
     QTemporaryDir folder;
     const QString work = folder.filePath(QStringLiteral("Work"));

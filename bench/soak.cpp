@@ -13,6 +13,7 @@
 #include "processmemory.h"
 #include "searchbox.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -48,7 +49,7 @@ int staleFiles(const QString &folder, const QString &pattern)
 
 int main(int argc, char *argv[])
 {
-    WebEnginePlayer::registerUrlScheme();
+    prepareWebEngineProcess();
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {

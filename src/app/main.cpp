@@ -4,12 +4,13 @@
 #include "sessionend.h"
 #include "startup.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    WebEnginePlayer::registerUrlScheme();
+    prepareWebEngineProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvina"));
     QApplication::setApplicationVersion(QStringLiteral(ZORVINA_VERSION));

@@ -1,6 +1,7 @@
 // A child's session with the real player: start on the remembered character,
 // step with the keyboard and the buttons, search, close.
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 #include "windowfixture.h"
 
 #include <QSignalSpy>
@@ -83,7 +84,7 @@ void TestJourney::journey()
 
 int main(int argc, char *argv[])
 {
-    WebEnginePlayer::registerUrlScheme();
+    prepareWebEngineProcess();
     QApplication app(argc, argv);
     TestJourney test;
     return QTest::qExec(&test, argc, argv);

@@ -6,6 +6,7 @@
 #include "moviebuilder.h"
 #include "strokereference.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,11 +18,7 @@
 
 namespace {
 
-void registerScheme()
-{
-    WebEnginePlayer::registerUrlScheme();
-}
-Q_CONSTRUCTOR_FUNCTION(registerScheme)
+Q_CONSTRUCTOR_FUNCTION(prepareWebEngineProcess)
 
 // The web engine starts slowly on a loaded machine.
 constexpr int timeoutMs = 60000;

@@ -5,10 +5,7 @@
 #include "playerscheme.h"
 
 #include <QChildEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
-#include <QLoggingCategory>
-#include <QQuickWindow>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineProfile>
@@ -36,14 +33,6 @@ void WebEnginePlayer::registerUrlScheme()
     QWebEngineUrlScheme scheme(PlayerFiles::scheme());
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     QWebEngineUrlScheme::registerScheme(scheme);
-    // Qt WebEngine has to know this before the application object exists too.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Composing in software also keeps Chromium from asking for GPU contexts
-    // that software GL refuses, with errors on the console.
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
-    // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
 WebEnginePlayer::WebEnginePlayer(const AppFolder &folder, QWidget *parent)

@@ -20,10 +20,8 @@ class WebEnginePlayer : public QWebEngineView, public MoviePlayer, private Movie
 {
     Q_OBJECT
 public:
-    // Must run before the QApplication object exists (URL scheme registration).
-    // It also has Qt Quick, which Qt WebEngine draws through, compose in
-    // software (a movie area needs no GPU, and the GL driver would cost some
-    // 45 MB), and silences Qt WebEngine's start-up report on the console.
+    // Must run before the QApplication object exists; prepareWebEngineProcess
+    // does it with the rest of the web engine's process-wide settings.
     static void registerUrlScheme();
 
     // Ruffle's files are in the folder's ruffle, playable movies in its

@@ -2,13 +2,14 @@
 // (exit code 0); used to watch what a run leaves behind and prints.
 #include "appfolder.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char *argv[])
 {
-    WebEnginePlayer::registerUrlScheme();
+    prepareWebEngineProcess();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 3)

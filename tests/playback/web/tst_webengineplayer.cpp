@@ -3,6 +3,7 @@
 #include "appfolder.h"
 #include "testmovies.h"
 #include "webengineplayer.h"
+#include "webengineprocess.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -20,11 +21,7 @@
 
 namespace {
 
-void registerScheme()
-{
-    WebEnginePlayer::registerUrlScheme();
-}
-Q_CONSTRUCTOR_FUNCTION(registerScheme)
+Q_CONSTRUCTOR_FUNCTION(prepareWebEngineProcess)
 
 // Web pages start slowly on a loaded test machine.
 constexpr int timeoutMs = 30000;
