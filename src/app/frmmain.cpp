@@ -136,8 +136,9 @@ void frmMain::load()
     m_customPointer =
         QCursor(QPixmap::fromImage(pointer.image), pointer.hotspot.x(), pointer.hotspot.y());
 
-    List1->addItems(charactersOf(readFirstLine(m_folder.characterList())));
+    List1->addItems(readCharacterList(m_folder.characterList()));
 
+    removeLeftoverSaves(m_folder.rememberedCharacter());
     QString remembered;
     try {
         remembered = readFirstLine(m_folder.rememberedCharacter());

@@ -1,12 +1,11 @@
 #include "cursorfile.h"
 
 #include "fileerror.h"
+#include "fileops.h"
 
 #include <QByteArray>
 #include <QDataStream>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 #include <QtEndian>
@@ -288,12 +287,7 @@ QByteArray cursorBytes(const QImage &image, const QPoint &hotspot)
 
 CursorImage readCursorFile(const QString &path)
 {
-    if (!QFileInfo::exists(path))
-        throw FileError(FileError::Kind::NotFound, path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(FileError::Kind::BadFormat, path, QStringLiteral("无法读取"));
-    const QByteArray data = file.read(maxFileSize + 1);
+    const QByteArray data = readRegularFile(path, maxFileSize);
     if (data.size() > maxFileSize)
         throw FileError(FileError::Kind::BadFormat, path, QStringLiteral("文件太大"));
     try {
@@ -308,8 +302,5 @@ void writeCursorFile(const QString &path, const QImage &image, const QPoint &hot
     if (image.isNull() || image.width() > maxSide || image.height() > maxSide ||
         !image.rect().contains(hotspot))
         throw FileError(FileError::Kind::WriteFailed, path, QStringLiteral("光标图像不合适"));
-    const QByteArray bytes = cursorBytes(image.convertToFormat(QImage::Format_ARGB32), hotspot);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw FileError(FileError::Kind::WriteFailed, path);
+    replaceFile(path, cursorBytes(image.convertToFormat(QImage::Format_ARGB32), hotspot));
 }

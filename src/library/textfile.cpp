@@ -1,60 +1,80 @@
 #include "textfile.h"
 
 #include "fileerror.h"
+#include "fileops.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace {
 
-QString decode(const QByteArray &content)
+// The longest list, 32,767 characters of at most four bytes each, takes less
+// than 128 KiB; a first line that has not ended after twice that is no list.
+const qint64 maxLineBytes = 256 * 1024;
+const int maxCharacters = 32767;
+
+// Thrown while decoding; readFirstLine adds the path.
+struct NotText
+{
+    QString detail;
+};
+
+QString firstLineOf(const QByteArray &content)
 {
     const auto bom = QStringConverter::encodingForData(content);
-    if (bom) {
-        QStringDecoder decoder(*bom);
-        return decoder.decode(content);
-    }
-    QStringDecoder gb18030("GB18030");
-    return gb18030.decode(content);
+    // Stateless: bytes cut off at the end count as an error. Undecodable
+    // bytes become NUL, which no text holds, so one check finds both.
+    QStringDecoder decoder(bom ? QStringConverter::nameForEncoding(*bom) : "GB18030",
+                           QStringConverter::Flag::Stateless |
+                               QStringConverter::Flag::ConvertInvalidToNull);
+    const QString text = decoder.decode(content);
+    qsizetype end = 0;
+    while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
+        ++end;
+    const QString line = text.left(end);
+    const bool ended = end < text.size();
+    if (!ended && content.size() > maxLineBytes)
+        throw NotText{QStringLiteral("第一行太长")};
+    qsizetype bad = line.indexOf(QChar(0));
+    if (bad < 0 && !ended && decoder.hasError())
+        bad = line.size();
+    if (bad >= 0)
+        throw NotText{QStringLiteral("第一行的第 %1 个字无法识别")
+                          .arg(charactersOf(line.left(bad)).size() + 1)};
+    return line;
 }
 
 } // namespace
 
-QString firstLineOf(const QByteArray &content)
-{
-    const QString text = decode(content);
-    qsizetype end = 0;
-    while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
-        ++end;
-    return text.left(end);
-}
-
 QString readFirstLine(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        throw FileError(FileError::Kind::NotFound, path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(FileError::Kind::ReadFailed, path, file.errorString());
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(FileError::Kind::ReadFailed, path, file.errorString());
+    const QByteArray content = readRegularFile(path, maxLineBytes);
     if (content.isEmpty())
         throw FileError(FileError::Kind::PastEnd, path);
-    return firstLineOf(content);
+    try {
+        return firstLineOf(content);
+    } catch (const NotText &notText) {
+        throw FileError(FileError::Kind::BadFormat, path, notText.detail);
+    }
+}
+
+QStringList readCharacterList(const QString &path)
+{
+    const QStringList characters = charactersOf(readFirstLine(path));
+    if (characters.size() > maxCharacters)
+        throw FileError(FileError::Kind::BadFormat, path,
+                        QStringLiteral("字太多，最多 %1 个").arg(maxCharacters));
+    return characters;
 }
 
 void writeSingleLine(const QString &path, const QString &text)
 {
     QStringEncoder encoder("GB18030");
     const QByteArray bytes = encoder.encode(text + QStringLiteral("\r\n"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw FileError(FileError::Kind::WriteFailed, path, file.errorString());
+    if (encoder.hasError())
+        throw FileError(FileError::Kind::WriteFailed, path, QStringLiteral("无法编码"));
+    replaceFile(path, bytes);
 }
 
 QStringList charactersOf(const QString &line)

@@ -112,7 +112,9 @@ void TestMainWindow::restoresTheRememberedCharacterInTheFileOrder()
     // In the file's order, a space included: the list is not sorted.
     const QString many = QStringLiteral("一二三四五六七八九十上下大小人口手日月山水 火");
     WindowFixture fixture(many, QStringLiteral("火"));
+    fixture.dir.write(QStringLiteral("/config.ini.AbCdEf"), "\xC8\xCB\r\n"); // a save cut short
     frmMain &window = fixture.open();
+    QVERIFY(!fixture.dir.exists(QStringLiteral("/config.ini.AbCdEf")));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const WindowControls ui(window);

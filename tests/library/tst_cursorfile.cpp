@@ -1,7 +1,9 @@
 #include "cursorfile.h"
 #include "fileerror.h"
+#include "fulldisk.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -9,6 +11,8 @@
 #include <QVector>
 #include <QtEndian>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(FileError::Kind)
 
 namespace {
 
@@ -138,12 +142,11 @@ private Q_SLOTS:
     void maskMatchesAlpha();
     void rejectsMalformedFiles_data();
     void rejectsMalformedFiles();
-    void rejectsOversizedFile();
-    void rejectsFolder();
-    void missingFileIsNotFound();
+    void unreadableFiles_data();
+    void unreadableFiles();
     void refusesUnfitImages_data();
     void refusesUnfitImages();
-    void reportsUnwritablePath();
+    void failedWritesKeepTheOldFile();
     void builtPointerLoads();
 
 private:
@@ -366,36 +369,29 @@ void TestCursorFile::rejectsMalformedFiles()
     }
 }
 
-void TestCursorFile::rejectsOversizedFile()
+void TestCursorFile::unreadableFiles_data()
 {
-    QByteArray bytes = fixture(QStringLiteral("onebit-3x2"));
-    bytes.append(8 * 1024 * 1024, '\0');
-    try {
-        readCursorFile(store(bytes));
-        QFAIL("an oversized file was accepted");
-    } catch (const FileError &error) {
-        QCOMPARE(error.kind(), FileError::Kind::BadFormat);
-    }
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<FileError::Kind>("failure");
+    QTest::newRow("missing") << "missing" << FileError::Kind::NotFound;
+    QTest::newRow("folder") << "folder" << FileError::Kind::ReadFailed;
+    QTest::newRow("oversized") << "oversized" << FileError::Kind::BadFormat;
 }
 
-void TestCursorFile::rejectsFolder()
+void TestCursorFile::unreadableFiles()
 {
-    try {
-        readCursorFile(m_dir->path());
-        QFAIL("a folder was accepted");
-    } catch (const FileError &error) {
-        QCOMPARE(error.kind(), FileError::Kind::BadFormat);
-    }
-}
-
-void TestCursorFile::missingFileIsNotFound()
-{
-    const QString path = m_dir->filePath(QStringLiteral("absent.cur"));
+    QFETCH(QString, kind);
+    QFETCH(FileError::Kind, failure);
+    QString path = m_dir->filePath(QStringLiteral("absent.cur"));
+    if (kind == QLatin1String("folder"))
+        path = m_dir->path();
+    if (kind == QLatin1String("oversized"))
+        path = store(fixture(QStringLiteral("onebit-3x2")) + QByteArray(8 << 20, '\0'));
     try {
         readCursorFile(path);
-        QFAIL("a missing file was read");
+        QFAIL("an unreadable file was read");
     } catch (const FileError &error) {
-        QCOMPARE(error.kind(), FileError::Kind::NotFound);
+        QCOMPARE(error.kind(), failure);
         QCOMPARE(error.path(), path);
     }
 }
@@ -428,16 +424,24 @@ void TestCursorFile::refusesUnfitImages()
     QCOMPARE(readCursorFile(path).image.size(), QSize(3, 2));
 }
 
-void TestCursorFile::reportsUnwritablePath()
+void TestCursorFile::failedWritesKeepTheOldFile()
 {
-    const QString path = m_dir->filePath(QStringLiteral("no such folder/pointer.cur"));
-    try {
-        writeCursorFile(path, pattern(QSize(4, 4)), QPoint(0, 0));
-        QFAIL("writing into a missing folder succeeded");
-    } catch (const FileError &error) {
-        QCOMPARE(error.kind(), FileError::Kind::WriteFailed);
-        QCOMPARE(error.path(), path);
+    const QString old = store(fixture(QStringLiteral("onebit-3x2")));
+    const QString missingFolder = m_dir->filePath(QStringLiteral("no such folder/pointer.cur"));
+    for (const QString &path : {old, missingFolder}) {
+        try {
+#ifdef Q_OS_UNIX
+            FullDisk full;
+#endif
+            writeCursorFile(path, pattern(QSize(4, 4)), QPoint(0, 0));
+            QFAIL("the write succeeded");
+        } catch (const FileError &error) {
+            QCOMPARE(error.kind(), FileError::Kind::WriteFailed);
+            QCOMPARE(error.path(), path);
+        }
     }
+    QCOMPARE(readCursorFile(old).image.size(), QSize(3, 2));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("test.cur")});
 }
 
 void TestCursorFile::builtPointerLoads()

@@ -4,48 +4,86 @@
 
 #include <QTest>
 
-class TestFileOps : public QObject
-{
-    Q_OBJECT
+#ifdef Q_OS_LINUX
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 
-private Q_SLOTS:
-    void copyReplaces();
-    void copyOfMissingFileIsNotFound();
-    void moveNeverReplaces();
-    void moveRenames();
-    void deleteMatchingOnlyMatches();
-    void deleteMatchingNothingIsNotFound();
-    void safeNames_data();
-    void safeNames();
-};
+Q_DECLARE_METATYPE(std::optional<FileError::Kind>)
 
-static FileError::Kind failureOf(const std::function<void()> &operation)
+namespace {
+
+std::optional<FileError::Kind> failureOf(const std::function<void()> &operation)
 {
     try {
         operation();
     } catch (const FileError &error) {
         return error.kind();
     }
-    qFatal("the operation should have failed");
+    return std::nullopt;
 }
 
-void TestFileOps::copyReplaces()
+} // namespace
+
+class TestFileOps : public QObject
 {
-    TestFolder dir;
-    dir.write(QStringLiteral("/a"), "new");
-    dir.write(QStringLiteral("/b"), "old and longer");
-    copyFile(dir.file(QStringLiteral("/a")), dir.file(QStringLiteral("/b")));
-    QCOMPARE(dir.read(QStringLiteral("/b")), QByteArray("new"));
-    QCOMPARE(dir.read(QStringLiteral("/a")), QByteArray("new"));
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copy_data();
+    void copy();
+    void moveNeverReplaces();
+    void moveRenames();
+    void deleteMatchingOnlyMatches();
+    void deleteMatchingNothingIsNotFound();
+    void deleteMatchingGoesOnPastAFailure();
+    void links_data();
+    void links();
+    void leftoverSavesAreRemoved();
+    void safeNames_data();
+    void safeNames();
+};
+
+void TestFileOps::copy_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<std::optional<FileError::Kind>>("failure");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("new") << "file" << QByteArray() << std::optional<FileError::Kind>()
+                         << QByteArray("new");
+    QTest::newRow("replaces") << "file" << QByteArray("old and longer")
+                              << std::optional<FileError::Kind>() << QByteArray("new");
+    QTest::newRow("missing source")
+        << "missing" << QByteArray("old") << std::make_optional(FileError::Kind::NotFound)
+        << QByteArray("old");
+    QTest::newRow("unreadable source keeps the old copy")
+        << "folder" << QByteArray("old") << std::make_optional(FileError::Kind::ReadFailed)
+        << QByteArray("old");
 }
 
-void TestFileOps::copyOfMissingFileIsNotFound()
+void TestFileOps::copy()
 {
+    QFETCH(QString, source);
+    QFETCH(QByteArray, before);
+    QFETCH(std::optional<FileError::Kind>, failure);
+    QFETCH(QByteArray, after);
     TestFolder dir;
-    QCOMPARE(failureOf(
-                 [&] { copyFile(dir.file(QStringLiteral("/a")), dir.file(QStringLiteral("/b"))); }),
-             FileError::Kind::NotFound);
-    QVERIFY(!dir.exists(QStringLiteral("/b")));
+    if (source == QLatin1String("file"))
+        dir.write(QStringLiteral("/hanzi/a"), "new");
+    else if (source == QLatin1String("folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("hanzi/a")));
+    if (!before.isNull())
+        dir.write(QStringLiteral("/Temp/a"), before);
+
+    QCOMPARE(failureOf([&] {
+                 copyFile(dir.file(QStringLiteral("/hanzi/a")),
+                          dir.file(QStringLiteral("/Temp/a")));
+             }),
+             failure);
+    QCOMPARE(dir.read(QStringLiteral("/Temp/a")), after);
+    QCOMPARE(dir.files(QStringLiteral("/Temp")).size(), after.isEmpty() ? 0 : 1);
 }
 
 void TestFileOps::moveNeverReplaces()
@@ -98,6 +136,93 @@ void TestFileOps::deleteMatchingNothingIsNotFound()
     QCOMPARE(failureOf([&] { deleteMatching(dir.file(QStringLiteral("/Nowhere/*.swf"))); }),
              FileError::Kind::NotFound);
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("notes.txt")});
+}
+
+void TestFileOps::deleteMatchingGoesOnPastAFailure()
+{
+#ifdef Q_OS_LINUX
+    // An immutable file cannot be deleted, even by root; setting the flag
+    // takes root and a file system that has it.
+    TestFolder dir;
+    for (const char *name : {"/Work/a.swf", "/Work/b.swf", "/Work/c.swf"})
+        dir.write(QString::fromUtf8(name), "x");
+    QFile stuck(dir.file(QStringLiteral("/Work/b.swf")));
+    QVERIFY(stuck.open(QIODevice::ReadOnly));
+    int flags = 0;
+    if (::ioctl(stuck.handle(), FS_IOC_GETFLAGS, &flags) != 0)
+        QSKIP("no file flags here");
+    const int plain = flags;
+    flags |= FS_IMMUTABLE_FL;
+    if (::ioctl(stuck.handle(), FS_IOC_SETFLAGS, &flags) != 0)
+        QSKIP("cannot make a file immutable here");
+    const auto failure =
+        failureOf([&] { deleteMatching(dir.file(QStringLiteral("/Work/*.swf"))); });
+    const QStringList left = dir.files(QStringLiteral("/Work"));
+    ::ioctl(stuck.handle(), FS_IOC_SETFLAGS, &plain);
+    QCOMPARE(failure, FileError::Kind::WriteFailed);
+    QCOMPARE(left, QStringList{QStringLiteral("b.swf")});
+#else
+    QSKIP("needs a file that cannot be deleted");
+#endif
+}
+
+void TestFileOps::links_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("target"); // "out/..." lies in another folder
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("inside");
+
+    QTest::newRow("plain") << QString() << QString() << "/Temp/x.haz" << true;
+    QTest::newRow("folder to a folder inside") << "/Temp"
+                                               << "/Other"
+                                               << "/Temp/x.haz" << true;
+    QTest::newRow("folder to a folder outside") << "/Temp"
+                                                << "out"
+                                                << "/Temp/x.haz" << false;
+    QTest::newRow("file within its folder") << "/Temp/x.haz"
+                                            << "/Temp/y.haz"
+                                            << "/Temp/x.haz" << true;
+    QTest::newRow("file into a neighbouring folder") << "/Temp/x.haz"
+                                                     << "/hanzi/x.haz"
+                                                     << "/Temp/x.haz" << false;
+    QTest::newRow("file outside") << "/config.ini"
+                                  << "out/config.ini"
+                                  << "/config.ini" << false;
+    QTest::newRow("leading nowhere") << "/config.ini"
+                                     << "/none.ini"
+                                     << "/config.ini" << false;
+}
+
+void TestFileOps::links()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, target);
+    QFETCH(QString, path);
+    QFETCH(bool, inside);
+    TestFolder dir;
+    QTemporaryDir outside;
+    QDir(dir.path()).mkdir(QStringLiteral("Other"));
+    dir.write(QStringLiteral("/hanzi/x.haz"), "x");
+    dir.write(QStringLiteral("/Temp/y.haz"), "y");
+    QFile(outside.filePath(QStringLiteral("config.ini"))).open(QIODevice::WriteOnly);
+    if (!entry.isEmpty()) {
+        QDir(dir.file(entry)).removeRecursively();
+        dir.link(entry, target.startsWith(QLatin1String("out")) ? outside.path() + target.mid(3)
+                                                                : dir.file(target));
+    }
+    QCOMPARE(linksStayInside(dir.path(), dir.file(path)), inside);
+}
+
+void TestFileOps::leftoverSavesAreRemoved()
+{
+    TestFolder dir;
+    const QStringList kept{QStringLiteral("config.ini"), QStringLiteral("config.ini.abc"),
+                           QStringLiteral("config.ini.bak123"), QStringLiteral("hanzi.ini.AbCdEf")};
+    for (const QString &name : kept + QStringList{QStringLiteral("config.ini.AbCdEf")})
+        dir.write(QLatin1Char('/') + name, "x");
+    removeLeftoverSaves(dir.file(QStringLiteral("/config.ini")));
+    QCOMPARE(dir.files(QString()), kept);
 }
 
 void TestFileOps::safeNames_data()

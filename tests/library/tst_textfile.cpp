@@ -1,8 +1,13 @@
 #include "fileerror.h"
+#include "fulldisk.h"
 #include "testfolder.h"
 #include "textfile.h"
 
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 Q_DECLARE_METATYPE(FileError::Kind)
 
@@ -15,9 +20,10 @@ private Q_SLOTS:
     void firstLine();
     void readFailures_data();
     void readFailures();
+    void characterListHoldsAtMost32767();
     void writeRoundTrip_data();
     void writeRoundTrip();
-    void writeBytesAreGbkWithCrLf();
+    void failedWriteKeepsOldContent_data();
     void failedWriteKeepsOldContent();
     void characters_data();
     void characters();
@@ -32,16 +38,15 @@ void TestTextFile::firstLine_data()
     const QByteArray gbk("\xC8\xCB\xBF\xDA\xCA\xD6");
     QTest::newRow("gbk with crlf") << gbk + "\r\n" << QStringLiteral("人口手");
     QTest::newRow("gbk without line end") << gbk << QStringLiteral("人口手");
-    QTest::newRow("second line ignored")
-        << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xD6\r\n") << QStringLiteral("人口");
+    QTest::newRow("second line ignored, even when it is not text")
+        << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xFF\0\xC8", 10) << QStringLiteral("人口");
     QTest::newRow("lone lf") << QByteArray("\xC8\xCB\n\xBF\xDA") << QStringLiteral("人");
     QTest::newRow("lone cr") << QByteArray("\xC8\xCB\r\xBF\xDA") << QStringLiteral("人");
     QTest::newRow("empty first line") << QByteArray("\r\n\xC8\xCB") << QString();
-    QTest::newRow("only a line end") << QByteArray("\r\n") << QString();
     QTest::newRow("utf-8 with bom")
         << QByteArray("\xEF\xBB\xBF\xE4\xBA\xBA\xE5\x8F\xA3\r\n") << QStringLiteral("人口");
-    QTest::newRow("utf-16le with bom")
-        << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0", 10) << QStringLiteral("人口");
+    QTest::newRow("utf-16le with bom, odd byte after the line")
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0\x01", 11) << QStringLiteral("人口");
     // U+20000 takes four bytes in GB18030 and two code units in Qt.
     QTest::newRow("gb18030 four-byte")
         << QByteArray("\x95\x32\x82\x36\xC8\xCB") << QString::fromUcs4(U"\U00020000人");
@@ -59,75 +64,165 @@ void TestTextFile::firstLine()
 
 void TestTextFile::readFailures_data()
 {
-    QTest::addColumn<bool>("create");
+    QTest::addColumn<QByteArray>("bytes"); // a null array: no file at all
+    QTest::addColumn<QString>("special");  // or something that is not a regular file
     QTest::addColumn<FileError::Kind>("kind");
-    QTest::newRow("missing") << false << FileError::Kind::NotFound;
-    QTest::newRow("no bytes at all") << true << FileError::Kind::PastEnd;
+    QTest::addColumn<QString>("detail");
+
+    const QString none;
+    QTest::newRow("missing") << QByteArray() << none << FileError::Kind::NotFound << none;
+    QTest::newRow("no bytes at all") << QByteArray("") << none << FileError::Kind::PastEnd << none;
+    QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none
+                                 << FileError::Kind::BadFormat << QStringLiteral("第 2 个字");
+    QTest::newRow("cut off in a character")
+        << QByteArray("\xC8\xCB\xBF") << none << FileError::Kind::BadFormat
+        << QStringLiteral("第 2 个字");
+    QTest::newRow("nul") << QByteArray("a\0b", 3) << none << FileError::Kind::BadFormat
+                         << QStringLiteral("第 2 个字");
+    QTest::newRow("utf-16 with an odd byte count")
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3", 5) << none << FileError::Kind::BadFormat
+        << QStringLiteral("第 2 个字");
+    QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none << FileError::Kind::BadFormat
+                               << QStringLiteral("太长");
+    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder")
+                            << FileError::Kind::ReadFailed << QStringLiteral("不是普通文件");
+    QTest::newRow("pipe") << QByteArray() << QStringLiteral("pipe") << FileError::Kind::ReadFailed
+                          << QStringLiteral("不是普通文件");
+    QTest::newRow("endless device")
+        << QByteArray() << QStringLiteral("/dev/zero") << FileError::Kind::ReadFailed
+        << QStringLiteral("不是普通文件");
+    QTest::newRow("link outside") << QByteArray() << QStringLiteral("link")
+                                  << FileError::Kind::ReadFailed << QStringLiteral("链接");
 }
 
 void TestTextFile::readFailures()
 {
-    QFETCH(bool, create);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, special);
     QFETCH(FileError::Kind, kind);
+    QFETCH(QString, detail);
     TestFolder dir;
-    const QString path = dir.file(QStringLiteral("/config.ini"));
-    if (create)
-        dir.write(QStringLiteral("/config.ini"), QByteArray());
+    QTemporaryDir outside;
+    QString path = dir.file(QStringLiteral("/config.ini"));
+    if (!bytes.isNull())
+        dir.write(QStringLiteral("/config.ini"), bytes);
+    if (special == QLatin1String("folder"))
+        QDir(dir.path()).mkdir(QStringLiteral("config.ini"));
+    if (special == QLatin1String("link"))
+        dir.link(QStringLiteral("/config.ini"), outside.filePath(QStringLiteral("hanzi.ini")));
+    if (special == QLatin1String("link") || special == QLatin1String("/dev/zero"))
+        QFile(outside.filePath(QStringLiteral("hanzi.ini"))).open(QIODevice::WriteOnly);
+    if (special == QLatin1String("/dev/zero"))
+        path = special;
+    if (special == QLatin1String("pipe")) {
+#ifdef Q_OS_UNIX
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+#else
+        QSKIP("no named pipes here");
+#endif
+    }
     try {
         readFirstLine(path);
         QFAIL("reading should have failed");
     } catch (const FileError &error) {
         QCOMPARE(error.kind(), kind);
         QCOMPARE(error.path(), path);
-        QVERIFY(error.message().contains(QStringLiteral("config.ini")));
+        QVERIFY2(error.message().contains(detail), qPrintable(error.message()));
+    }
+}
+
+void TestTextFile::characterListHoldsAtMost32767()
+{
+    TestFolder dir;
+    const QString path = dir.file(QStringLiteral("/hanzi.ini"));
+    dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32767, 'a'));
+    QCOMPARE(readCharacterList(path).size(), 32767);
+    dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32768, 'a'));
+    try {
+        readCharacterList(path);
+        QFAIL("an overlong list was read");
+    } catch (const FileError &error) {
+        QCOMPARE(error.kind(), FileError::Kind::BadFormat);
     }
 }
 
 void TestTextFile::writeRoundTrip_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("character") << QStringLiteral("人");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("outside the bmp") << QString::fromUcs4(U"\U00020000");
-    QTest::newRow("not in gbk") << QStringLiteral("é😀");
+    QTest::addColumn<QByteArray>("bytes"); // when known
+    QTest::newRow("character") << QStringLiteral("人") << QByteArray("\xC8\xCB\r\n");
+    QTest::newRow("empty") << QString() << QByteArray("\r\n");
+    QTest::newRow("outside the bmp")
+        << QString::fromUcs4(U"\U00020000") << QByteArray("\x95\x32\x82\x36\r\n");
+    QTest::newRow("not in gbk") << QStringLiteral("é😀") << QByteArray();
 }
 
 void TestTextFile::writeRoundTrip()
 {
     QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
     TestFolder dir;
     const QString path = dir.file(QStringLiteral("/config.ini"));
     dir.write(QStringLiteral("/config.ini"), "old content that is longer\r\nand a second line\r\n");
     writeSingleLine(path, text);
     QCOMPARE(readFirstLine(path), text);
-    QVERIFY(dir.read(QStringLiteral("/config.ini")).endsWith("\r\n"));
-    QVERIFY(!dir.read(QStringLiteral("/config.ini")).contains("second"));
+    if (!bytes.isEmpty())
+        QCOMPARE(dir.read(QStringLiteral("/config.ini")), bytes);
+    QCOMPARE(dir.files(QString()), QStringList{QStringLiteral("config.ini")});
 }
 
-void TestTextFile::writeBytesAreGbkWithCrLf()
+void TestTextFile::failedWriteKeepsOldContent_data()
 {
-    TestFolder dir;
-    writeSingleLine(dir.file(QStringLiteral("/config.ini")), QStringLiteral("人"));
-    QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray("\xC8\xCB\r\n"));
-    writeSingleLine(dir.file(QStringLiteral("/config.ini")), QString());
-    QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray("\r\n"));
+    QTest::addColumn<QString>("setUp");
+    // A name so long that no temporary file can be made beside it.
+    QTest::newRow("no room for a new file") << QStringLiteral("long name");
+    QTest::newRow("disk full") << QStringLiteral("disk full");
+    QTest::newRow("link outside") << QStringLiteral("link outside");
+    QTest::newRow("link leading nowhere") << QStringLiteral("link nowhere");
+    QTest::newRow("folder") << QStringLiteral("folder");
 }
 
 void TestTextFile::failedWriteKeepsOldContent()
 {
-    // A name so long that no temporary file can be made beside it: the write
-    // fails even for root, after the old file was already in place.
+    QFETCH(QString, setUp);
     TestFolder dir;
-    const QString suffix = QLatin1Char('/') + QString(250, u'c');
-    dir.write(suffix, "\xC8\xCB\r\n");
+    QTemporaryDir outside;
+    const QString old = outside.filePath(QStringLiteral("old"));
+    QString suffix = QStringLiteral("/config.ini");
+    if (setUp == QLatin1String("long name"))
+        suffix = QLatin1Char('/') + QString(250, u'c');
+    QFile oldFile(old);
+    QVERIFY(oldFile.open(QIODevice::WriteOnly) && oldFile.write("\xC8\xCB\r\n") == 4);
+    oldFile.close();
+    if (setUp == QLatin1String("link outside"))
+        dir.link(suffix, old);
+    else if (setUp == QLatin1String("link nowhere"))
+        dir.link(suffix, outside.filePath(QStringLiteral("none")));
+    else if (setUp == QLatin1String("folder"))
+        QDir(dir.path()).mkdir(suffix.mid(1));
+    else
+        QVERIFY(QFile::copy(old, dir.file(suffix)));
+    const QStringList before = dir.files(QString());
+
     try {
+#ifdef Q_OS_UNIX
+        std::optional<FullDisk> full;
+        if (setUp == QLatin1String("disk full"))
+            full.emplace();
+#else
+        if (setUp == QLatin1String("disk full"))
+            QSKIP("no way to fill the disk here");
+#endif
         writeSingleLine(dir.file(suffix), QStringLiteral("口"));
         QFAIL("the write should have failed");
     } catch (const FileError &error) {
         QCOMPARE(error.kind(), FileError::Kind::WriteFailed);
     }
-    QCOMPARE(dir.read(suffix), QByteArray("\xC8\xCB\r\n"));
-    QCOMPARE(dir.files(QString()).size(), 1);
+    QCOMPARE(dir.files(QString()), before);
+    QVERIFY(!QFile::exists(outside.filePath(QStringLiteral("none"))));
+    QFile kept(QFileInfo(dir.file(suffix)).isFile() ? dir.file(suffix) : old);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("\xC8\xCB\r\n"));
 }
 
 void TestTextFile::characters_data()

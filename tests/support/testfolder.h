@@ -43,6 +43,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // A symbolic link at suffix to target (a path of its own).
+    void link(const QString &suffix, const QString &target) const
+    {
+        if (!QFile::link(target, path() + suffix))
+            qFatal("cannot make test link");
+    }
+
     bool exists(const QString &suffix) const { return QFile::exists(path() + suffix); }
 
     // The names of the files in a folder of the application folder, sorted.
