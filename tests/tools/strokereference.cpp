@@ -32,10 +32,10 @@ QImage referenceStrokes(const QString &dataDir, const QString &character, int on
     return image;
 }
 
-QList<QPoint> gridPixelsWhere(const QImage &image, bool (*test)(const QColor &))
+QList<QPoint> gridPixelsWhere(const QImage &image, bool (*test)(const QColor &), const QRect &area)
 {
     QList<QPoint> found;
-    const QRect grid = MovieLayout::Grid.toRect();
+    const QRect grid = area.isNull() ? MovieLayout::Grid.toRect() : area;
     for (int y = grid.top(); y <= grid.bottom(); ++y) {
         for (int x = grid.left(); x <= grid.right(); ++x) {
             if (test(image.pixelColor(x, y)))

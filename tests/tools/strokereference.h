@@ -14,8 +14,10 @@
 // own reading of the outlines. White background, black strokes.
 QImage referenceStrokes(const QString &dataDir, const QString &character, int onlyStroke = -1);
 
-// The pixels inside the practice grid whose colour passes the test.
-QList<QPoint> gridPixelsWhere(const QImage &image, bool (*test)(const QColor &));
+// The pixels inside the practice grid (or another area) whose colour passes
+// the test.
+QList<QPoint> gridPixelsWhere(const QImage &image, bool (*test)(const QColor &),
+                              const QRect &area = QRect());
 
 bool isInk(const QColor &colour);     // a finished (dark) stroke
 bool isWriting(const QColor &colour); // the stroke being written (bright red)

@@ -33,6 +33,8 @@ public:
     QPainterPath shapeFill(int characterId) const { return m_fills.value(characterId); }
     QColor shapeColor(int characterId) const { return m_colors.value(characterId); }
     bool isSound(int characterId) const { return m_sounds.contains(characterId); }
+    // A DefineSound's MP3 frames, after its id, format, sample count and seek.
+    QByteArray mp3Frames(int soundId) const { return m_sounds.value(soundId).mid(9); }
     QSize stage() const { return m_stage; }
     QColor background() const { return m_background; }
 

@@ -83,6 +83,8 @@ private Q_SLOTS:
     void mp3RefusesRates_data();
     void mp3RefusesRates();
     void speaksWithEspeak();
+    void everySyllableAtOneLevel_data();
+    void everySyllableAtOneLevel();
 };
 
 void TestMovieData::strokePaths()
@@ -343,6 +345,34 @@ void TestMovieData::speaksWithEspeak()
     const auto loudest = *std::max_element(pcm.samples.begin(), pcm.samples.end());
     QVERIFY(loudest > 1000);
     QCOMPARE(speak(QStringLiteral("zhong1")).samples, pcm.samples);
+}
+
+void TestMovieData::everySyllableAtOneLevel_data()
+{
+    QTest::addColumn<QString>("syllable");
+    QTest::addColumn<bool>("recorded");
+    QTest::newRow("level tone") << QStringLiteral("ma1") << true;
+    QTest::newRow("quieter recording") << QStringLiteral("shi4") << true;
+    QTest::newRow("ü") << QStringLiteral("lü4") << true;
+    // The package's o1.mp3 is a web page: the synthetic voice stands in.
+    QTest::newRow("damaged recording") << QStringLiteral("o1") << false;
+    QTest::newRow("no recording") << QStringLiteral("zzz1") << false;
+}
+
+void TestMovieData::everySyllableAtOneLevel()
+{
+    QFETCH(QString, syllable);
+    QFETCH(bool, recorded);
+    const Pronunciation said = pronounce(QStringLiteral(ZORVINA_VOICE_DATA), syllable);
+    QCOMPARE(said.recorded, recorded);
+    QCOMPARE(said.pcm.sampleRate, 22050);
+    QVERIFY2(std::abs(voicedLevelDb(said.pcm) - SpeechLevelDb) < 1.0,
+             qPrintable(QString::number(voicedLevelDb(said.pcm))));
+    // Trimmed to the syllable: under two seconds, starting within 50 ms.
+    QVERIFY(said.pcm.samples.size() < 2 * 22050);
+    const auto loud = std::find_if(said.pcm.samples.begin(), said.pcm.samples.end(),
+                                   [](qint16 s) { return std::abs(s) > 1000; });
+    QVERIFY(loud - said.pcm.samples.begin() < 22050 / 20);
 }
 
 QTEST_GUILESS_MAIN(TestMovieData)

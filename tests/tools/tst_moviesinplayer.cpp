@@ -85,10 +85,10 @@ void TestMoviesInPlayer::cleanup()
 
 void TestMoviesInPlayer::prepare(const QString &character)
 {
-    m_input = MovieInput{
-        loadCharacter(Data, character),
-        pinyinOutline(QStringLiteral("pīn"), pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT))),
-        Mp3Sound()};
+    m_input = MovieInput();
+    m_input.data = loadCharacter(Data, character);
+    m_input.pinyinOutline =
+        pinyinOutline(QStringLiteral("pīn"), pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT)));
     m_plan = planMovie(m_input);
 }
 

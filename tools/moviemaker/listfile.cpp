@@ -86,3 +86,21 @@ bool writeConfigIfMissing(const QString &fileName, const QString &character)
     saveWhole(fileName, character + QStringLiteral("\r\n"));
     return true;
 }
+
+QStringList readFrequencyList(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw MakerError(QStringLiteral("Cannot read the frequency list %1").arg(fileName));
+    // Lines "rank<TAB>character<TAB>count...", inside a JavaScript string.
+    QStringList characters;
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().split('\t');
+        bool isRank = false;
+        if (fields.size() > 2 && fields[0].toInt(&isRank) > 0 && isRank)
+            characters.append(QString::fromUtf8(fields[1]));
+    }
+    if (characters.isEmpty())
+        throw MakerError(QStringLiteral("%1 is not a frequency list").arg(fileName));
+    return characters;
+}

@@ -15,6 +15,10 @@ QStringList readCharacterList(const QString &fileName);
 // anything else.
 QStringList splitCharacters(const QString &text);
 
+// The characters of a frequency list (the hanzi package's, as Jun Da's
+// lists are laid out), most frequent first. Throws MakerError.
+QStringList readFrequencyList(const QString &fileName);
+
 // hanzi.ini: the characters on one line, GB18030, CR LF. Written whole or not
 // at all; throws MakerError on failure.
 void writeHanziIni(const QString &fileName, const QStringList &characters);

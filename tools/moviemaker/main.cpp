@@ -4,14 +4,19 @@
 #include "listfile.h"
 #include "makererror.h"
 #include "moviebuilder.h"
+#include "moviecache.h"
 #include "readings.h"
+#include "speech.h"
+#include "strokenames.h"
 #include "swferror.h"
 
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QSaveFile>
+#include <QSet>
 #include <QThreadPool>
 #include <QtConcurrent>
 #include <cstdio>
@@ -21,10 +26,17 @@ namespace {
 struct Job
 {
     QString character;
-    CharacterData data;
+    MovieInput input;
     QString pinyin;
-    QPainterPath pinyinOutline;
-    QString error; // set when the job cannot even start
+    QByteArray key;       // what the movie is made from
+    QString error;        // set when the job cannot even start
+    bool current = false; // the movie made from the same inputs is there
+};
+
+struct Outcome
+{
+    QString error;
+    bool recordedVoice = false;
 };
 
 void printError(const QString &message)
@@ -32,22 +44,33 @@ void printError(const QString &message)
     std::fprintf(stderr, "zorvina-moviemaker: %s\n", qUtf8Printable(message));
 }
 
-// Returns an error message, or an empty string when the movie was written.
-QString makeMovieFile(const Job &job, const QString &outDir)
+QString moviePath(const QString &outDir, const QString &character)
+{
+    return outDir + QLatin1Char('/') + character + QStringLiteral(".haz");
+}
+
+QByteArray fileBytes(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Outcome makeMovieFile(Job job, const QString &outDir, const QString &voiceDir)
 {
     if (!job.error.isEmpty())
-        return job.error;
+        return {job.error};
     try {
-        const MovieInput input = prepareMovie(job.data, job.pinyin, job.pinyinOutline);
-        const QByteArray movie = buildMovie(input, planMovie(input));
-        QSaveFile file(outDir + QLatin1Char('/') + job.character + QStringLiteral(".haz"));
+        if (!job.pinyin.isEmpty())
+            addSpeech(job.input, job.pinyin, voiceDir);
+        const QByteArray movie = buildMovie(job.input, planMovie(job.input));
+        QSaveFile file(moviePath(outDir, job.character));
         if (!file.open(QIODevice::WriteOnly) || file.write(movie) != movie.size() || !file.commit())
-            return QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString());
-        return QString();
+            return {QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString())};
+        return {QString(), job.input.recordedVoice};
     } catch (const MakerError &error) {
-        return error.message();
+        return {error.message()};
     } catch (const SwfError &error) {
-        return QStringLiteral("%1: %2").arg(job.character, error.message());
+        return {QStringLiteral("%1: %2").arg(job.character, error.message())};
     }
 }
 
@@ -67,12 +90,41 @@ QStringList collectCharacters(const QCommandLineParser &parser)
     return characters;
 }
 
+// Adds the most frequent characters until the list is count long, leaving
+// out (and returning) those the stroke data lacks.
+QStringList fillByFrequency(QStringList &characters, const QString &frequencyFile, int count,
+                            const QString &dataDir)
+{
+    QStringList lacking;
+    QSet<QString> listed(characters.begin(), characters.end());
+    for (const QString &character : readFrequencyList(frequencyFile)) {
+        if (characters.size() >= count)
+            break;
+        if (listed.contains(character))
+            continue;
+        if (!QFile::exists(dataDir + QLatin1Char('/') + character + QStringLiteral(".json"))) {
+            lacking.append(character);
+            continue;
+        }
+        characters.append(character);
+        listed.insert(character);
+    }
+    return lacking;
+}
+
+void report(const QString &what, const QStringList &which)
+{
+    if (!which.isEmpty())
+        std::printf("%lld %s: %s\n", static_cast<long long>(which.size()), qUtf8Printable(what),
+                    qUtf8Printable(which.join(QLatin1Char(' '))));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // The tool draws pinyin outlines with Qt's fonts but never shows a
-    // window; it must also run in builds without a display.
+    // The tool draws lettering with Qt's fonts but never shows a window; it
+    // must also run in builds without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -87,34 +139,41 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("characters"),
                                  QStringLiteral("Characters to make movies of."),
                                  QStringLiteral("[characters...]"));
-    const QCommandLineOption out(
-        QStringLiteral("out"),
-        QStringLiteral("Folder for the movies (the program's hanzi folder)."),
-        QStringLiteral("folder"));
-    const QCommandLineOption list(
-        QStringLiteral("list"),
-        QStringLiteral("Also make every character listed in this file (hanzi.ini, or one a line)."),
-        QStringLiteral("file"));
-    const QCommandLineOption writeList(
-        QStringLiteral("write-list"),
-        QStringLiteral("When all movies are made, write the characters to this hanzi.ini."),
-        QStringLiteral("file"));
-    const QCommandLineOption writeConfig(
-        QStringLiteral("write-config"),
-        QStringLiteral("When all movies are made, write the first character to this config.ini, "
-                       "unless it exists already."),
-        QStringLiteral("file"));
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("Folder of the stroke data (hanzi-writer-data)."),
-                                  QStringLiteral("folder"), QStringLiteral(ZORVINA_HANZI_DATA));
-    const QCommandLineOption readings(
-        QStringLiteral("readings"),
-        QStringLiteral("Folder of the readings data (@pinyin-pro/data/json)."),
-        QStringLiteral("folder"), QStringLiteral(ZORVINA_READINGS_DATA));
-    const QCommandLineOption jobs(QStringLiteral("jobs"),
-                                  QStringLiteral("Movies made at the same time (default: cores)."),
-                                  QStringLiteral("count"));
-    parser.addOptions({out, list, writeList, writeConfig, data, readings, jobs});
+    const auto option = [](const char *name, const char *help, const char *value,
+                           const QString &byDefault = QString()) {
+        return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(help),
+                                  QString::fromLatin1(value), byDefault);
+    };
+    const QCommandLineOption out =
+        option("out", "Folder for the movies (the program's hanzi folder).", "folder");
+    const QCommandLineOption list =
+        option("list", "Also make every character listed in this file (hanzi.ini, or one a line).",
+               "file");
+    const QCommandLineOption fillFrom =
+        option("fill-from", "Frequency list to add characters from, most frequent first.", "file");
+    const QCommandLineOption fillTo =
+        option("fill-to", "Add characters from --fill-from until there are this many.", "count");
+    const QCommandLineOption writeList = option(
+        "write-list", "When all movies are made, write the characters to this hanzi.ini.", "file");
+    const QCommandLineOption writeConfig =
+        option("write-config",
+               "When all movies are made, write the first character to this config.ini, unless "
+               "it exists already.",
+               "file");
+    const QCommandLineOption cache = option(
+        "cache", "Remember the inputs of each movie here and make only changed ones.", "file");
+    const QCommandLineOption data = option("data", "Folder of the stroke data (hanzi-writer-data).",
+                                           "folder", QStringLiteral(ZORVINA_HANZI_DATA));
+    const QCommandLineOption readings =
+        option("readings", "Folder of the readings data (@pinyin-pro/data/json).", "folder",
+               QStringLiteral(ZORVINA_READINGS_DATA));
+    const QCommandLineOption voices =
+        option("voices", "Folder of the recorded syllables (cnchar-data's voice folder).", "folder",
+               QStringLiteral(ZORVINA_VOICE_DATA));
+    const QCommandLineOption jobs =
+        option("jobs", "Movies made at the same time (default: cores).", "count");
+    parser.addOptions(
+        {out, list, fillFrom, fillTo, writeList, writeConfig, cache, data, readings, voices, jobs});
     parser.process(app);
 
     if (!parser.isSet(out)) {
@@ -122,8 +181,12 @@ int main(int argc, char *argv[])
         return 2;
     }
     QStringList characters;
+    QStringList lacking;
     try {
         characters = collectCharacters(parser);
+        if (parser.isSet(fillFrom))
+            lacking = fillByFrequency(characters, parser.value(fillFrom),
+                                      parser.value(fillTo).toInt(), parser.value(data));
     } catch (const MakerError &error) {
         printError(error.message());
         return 2;
@@ -142,47 +205,97 @@ int main(int argc, char *argv[])
 
     QElapsedTimer timer;
     timer.start();
+    MovieCache made(parser.isSet(cache) ? parser.value(cache) : QString());
     QList<Job> work;
+    QStringList unnamed;
+    QStringList miscounted;
     try {
         Readings known(parser.value(readings), QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
+        const StrokeNames strokeNames(QStringLiteral(ZORVINA_STROKE_NAMES));
         const QFont font = pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT));
+        Lettering lettering(QStringLiteral(ZORVINA_LABEL_FONT));
+        // Everything a movie is made from, for the cache: this tool, its
+        // fonts, and each character's own data.
+        QCryptographicHash common(QCryptographicHash::Sha256);
+        for (const QString &file :
+             {QCoreApplication::applicationFilePath(), QStringLiteral(ZORVINA_PINYIN_FONT),
+              QStringLiteral(ZORVINA_LABEL_FONT)})
+            common.addData(fileBytes(file));
         for (const QString &character : characters) {
-            Job job{character, CharacterData(), QString(), QPainterPath(), QString()};
+            Job job{character, MovieInput(), QString(), QByteArray(), QString()};
             try {
-                job.data = loadCharacter(parser.value(data), character);
+                job.input.data = loadCharacter(parser.value(data), character);
                 job.pinyin = known.reading(character);
                 if (job.pinyin.isEmpty())
                     printError(QStringLiteral("warning: no reading (pinyin) is known for %1; its "
                                               "movie only writes it, without pinyin or sound")
                                    .arg(character));
                 else
-                    job.pinyinOutline = pinyinOutline(job.pinyin, font);
+                    job.input.pinyinOutline = pinyinOutline(job.pinyin, font);
+                QStringList names = strokeNames.names(character);
+                const int strokes = int(job.input.data.strokes.size());
+                if (!names.isEmpty() && names.size() != strokes) {
+                    miscounted.append(character);
+                    names.clear();
+                }
+                if (names.isEmpty() || names.contains(QString()))
+                    unnamed.append(character);
+                lettering.label(job.input, names, strokes);
+
+                QCryptographicHash key(QCryptographicHash::Sha256);
+                key.addData(common.result());
+                key.addData(fileBytes(parser.value(data) + QLatin1Char('/') + character +
+                                      QStringLiteral(".json")));
+                key.addData(
+                    (job.pinyin + QLatin1Char('|') + names.join(QLatin1Char(','))).toUtf8());
+                if (!job.pinyin.isEmpty())
+                    key.addData(
+                        fileBytes(recordingFile(parser.value(voices), toneNumbered(job.pinyin))));
+                job.key = key.result();
+                job.current = made.isCurrent(character, job.key, moviePath(outDir, character));
             } catch (const MakerError &error) {
                 job.error = error.message();
             }
-            work.append(job);
+            if (!job.current)
+                work.append(job);
         }
     } catch (const MakerError &error) {
         printError(error.message());
         return 1;
     }
 
-    const QStringList errors = QtConcurrent::blockingMapped<QStringList>(
-        work, [&](const Job &job) { return makeMovieFile(job, outDir); });
+    const QString voiceDir = parser.value(voices);
+    const QList<Outcome> outcomes = QtConcurrent::blockingMapped<QList<Outcome>>(
+        work, [&](const Job &job) { return makeMovieFile(job, outDir, voiceDir); });
     int failed = 0;
-    for (const QString &error : errors) {
-        if (!error.isEmpty()) {
-            printError(error);
+    QStringList synthetic;
+    for (int i = 0; i < work.size(); ++i) {
+        if (!outcomes[i].error.isEmpty()) {
+            printError(outcomes[i].error);
             ++failed;
+            continue;
         }
+        made.remember(work[i].character, work[i].key, moviePath(outDir, work[i].character));
+        const QString syllable = toneNumbered(work[i].pinyin);
+        if (!work[i].pinyin.isEmpty() && !outcomes[i].recordedVoice &&
+            !synthetic.contains(syllable))
+            synthetic.append(syllable);
     }
-    std::printf("Made %d of %d movies in %s (%.1f s)\n", int(work.size()) - failed,
-                int(work.size()), qUtf8Printable(QDir::toNativeSeparators(outDir)),
-                timer.elapsed() / 1000.0);
-    if (failed > 0)
-        return 1;
+    std::printf("Made %d of %d movies in %s (%.1f s); %d were up to date\n",
+                int(work.size()) - failed, int(work.size()),
+                qUtf8Printable(QDir::toNativeSeparators(outDir)), timer.elapsed() / 1000.0,
+                int(characters.size() - work.size()));
+    report(QStringLiteral("characters left out, not in the stroke data"), lacking);
+    report(QStringLiteral("syllables spoken by espeak-ng, without a usable recording"), synthetic);
+    report(QStringLiteral("characters whose stroke-name count differs (only the count shown)"),
+           miscounted);
+    report(QStringLiteral("characters with strokes shown without a name"), unnamed);
 
     try {
+        if (parser.isSet(cache))
+            made.save();
+        if (failed > 0)
+            return 1;
         if (parser.isSet(writeList))
             writeHanziIni(parser.value(writeList), characters);
         if (parser.isSet(writeConfig))

@@ -11,13 +11,7 @@
 
 namespace {
 
-const Rgba Background{255, 250, 238, 255};
-const Rgba GridColor{224, 160, 150, 255};
-const Rgba WritingColor{230, 57, 40, 255};
-const Rgba FinishedColor{38, 38, 38, 255};
-const Rgba PinyinColor{30, 100, 180, 255};
-
-enum Depth { GridDepth = 1, PinyinDepth = 2, FirstStrokeDepth = 10 };
+enum Depth { GridDepth = 1, PinyinDepth = 2, NameDepth = 3, CountDepth = 4, FirstStrokeDepth = 10 };
 
 void appendCubic(ShapePath &out, QPointF p0, QPointF c1, QPointF c2, QPointF p3, int depth = 0)
 {
@@ -81,9 +75,9 @@ Shape gridShape()
     ShapePath diagonals;
     addDashes(diagonals, r.topLeft(), r.bottomRight(), 6, 6);
     addDashes(diagonals, r.topRight(), r.bottomLeft(), 6, 6);
-    return Shape{{ShapePart{square, std::nullopt, LineStyle{2.5, GridColor}},
-                  ShapePart{cross, std::nullopt, LineStyle{1.5, GridColor}},
-                  ShapePart{diagonals, std::nullopt, LineStyle{1.0, GridColor}}}};
+    return Shape{{ShapePart{square, std::nullopt, LineStyle{2.5, MovieColors::Grid}},
+                  ShapePart{cross, std::nullopt, LineStyle{1.5, MovieColors::Grid}},
+                  ShapePart{diagonals, std::nullopt, LineStyle{1.0, MovieColors::Grid}}}};
 }
 
 // Keeps track of what each depth shows so that each frame only sends the
@@ -106,15 +100,28 @@ public:
     {
         for (int stroke = 0; stroke < frame.finishedStrokes; ++stroke) {
             if (!m_finished[stroke]) {
-                showStroke(stroke, filled(toShapePath(m_outlines[stroke]), FinishedColor));
+                showStroke(stroke, filled(toShapePath(m_outlines[stroke]), MovieColors::Finished));
                 m_finished[stroke] = true;
             }
         }
         if (frame.stroke >= 0)
             showWriting(frame.stroke, frame.reveal);
+        // A stroke's name and count stay through the pause after it; the
+        // total comes with the pinyin.
+        const int labelled = frame.stroke >= 0  ? frame.stroke
+                             : frame.showPinyin ? -1
+                                                : frame.finishedStrokes - 1;
+        showLabel(NameDepth, labelled >= 0 ? m_input.strokeNames.value(labelled) : Label(),
+                  MovieColors::Writing);
+        showLabel(CountDepth,
+                  labelled >= 0      ? m_input.strokeCounts.value(labelled)
+                  : frame.showPinyin ? m_input.total
+                                     : Label(),
+                  MovieColors::Count);
         if (frame.showPinyin && !m_pinyinShown && !m_input.pinyinOutline.isEmpty()) {
-            m_movie.placeObject(PinyinDepth, m_movie.defineShape(filled(
-                                                 toShapePath(m_input.pinyinOutline), PinyinColor)));
+            m_movie.placeObject(PinyinDepth,
+                                m_movie.defineShape(filled(toShapePath(m_input.pinyinOutline),
+                                                           MovieColors::Pinyin)));
             m_pinyinShown = true;
         }
         if (frame.startSound && !m_input.sound.frames.isEmpty()) {
@@ -128,7 +135,7 @@ private:
     void showWriting(int stroke, double reveal)
     {
         if (reveal >= 1.0) {
-            showStroke(stroke, filled(toShapePath(m_outlines[stroke]), WritingColor));
+            showStroke(stroke, filled(toShapePath(m_outlines[stroke]), MovieColors::Writing));
             return;
         }
         const double radius =
@@ -136,7 +143,26 @@ private:
         const QList<QPolygonF> part =
             revealedPart(m_outlines[stroke], m_medians[stroke], reveal, radius);
         if (!part.isEmpty())
-            showStroke(stroke, filled(polygonsToShapePath(part), WritingColor));
+            showStroke(stroke, filled(polygonsToShapePath(part), MovieColors::Writing));
+    }
+
+    void showLabel(int depth, const Label &label, Rgba color)
+    {
+        QString &shown = m_labelShown[depth];
+        if (label.text == shown)
+            return;
+        if (label.text.isEmpty()) {
+            m_movie.removeObject(depth);
+        } else {
+            quint16 &id = m_labelIds[label.text];
+            if (id == 0)
+                id = m_movie.defineShape(filled(toShapePath(label.outline), color));
+            if (shown.isEmpty())
+                m_movie.placeObject(depth, id);
+            else
+                m_movie.replaceObject(depth, id);
+        }
+        shown = label.text;
     }
 
     void showStroke(int stroke, const Shape &shape)
@@ -158,6 +184,8 @@ private:
     QList<bool> m_finished;
     bool m_pinyinShown = false;
     quint16 m_soundId = 0;
+    QHash<int, QString> m_labelShown;   // depth -> text
+    QHash<QString, quint16> m_labelIds; // text -> shape
 };
 
 } // namespace
@@ -168,15 +196,11 @@ QTransform MovieLayout::characterToStage()
     return QTransform::fromScale(scale, scale) * QTransform::fromTranslate(Grid.left(), Grid.top());
 }
 
-MovieInput prepareMovie(const CharacterData &data, const QString &pinyin,
-                        const QPainterPath &pinyinOutline)
+void addSpeech(MovieInput &input, const QString &pinyin, const QString &voiceDir)
 {
-    MovieInput input;
-    input.data = data;
-    input.pinyinOutline = pinyinOutline;
-    if (!pinyin.isEmpty())
-        input.sound = encodeMp3(speak(toneNumbered(pinyin)));
-    return input;
+    const Pronunciation said = pronounce(voiceDir, toneNumbered(pinyin));
+    input.sound = encodeMp3(said.pcm);
+    input.recordedVoice = said.recorded;
 }
 
 QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing)
@@ -191,7 +215,7 @@ QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing)
 QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan, int stopAtFrame)
 {
     SwfWriter movie({MovieLayout::Stage, MovieLayout::FramesPerSecond});
-    movie.setBackgroundColor(Background);
+    movie.setBackgroundColor(MovieColors::Background);
     movie.placeObject(GridDepth, movie.defineShape(gridShape()));
     Timeline timeline(input, movie);
     for (int i = 0; i < plan.size(); ++i) {
@@ -206,17 +230,67 @@ QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan, 
     return movie.finish(SwfWriter::Compression::Zlib);
 }
 
-QFont pinyinFont(const QString &fontFile)
+namespace {
+
+QFont fontFromFile(const QString &fontFile, int pixelSize)
 {
     const int fontId = QFontDatabase::addApplicationFont(fontFile);
     const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
     if (families.isEmpty())
         throw MakerError(QStringLiteral("Cannot load the font %1").arg(fontFile));
-    QFont font(families.first());
-    font.setPixelSize(56);
+    // A collection holds the same face for several regions: the mainland's
+    // forms where there is a choice.
+    const auto mainland = std::find_if(families.begin(), families.end(), [](const QString &f) {
+        return f.endsWith(QStringLiteral(" CN"));
+    });
+    QFont font(mainland != families.end() ? *mainland : families.first());
+    font.setPixelSize(pixelSize);
     font.setStyleStrategy(QFont::NoFontMerging);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
+}
+
+} // namespace
+
+QFont pinyinFont(const QString &fontFile)
+{
+    return fontFromFile(fontFile, 56);
+}
+
+Lettering::Lettering(const QString &fontFile) : m_font(fontFromFile(fontFile, 44))
+{
+}
+
+void Lettering::label(MovieInput &input, const QStringList &names, int strokeCount)
+{
+    input.strokeNames.clear();
+    for (const QString &name : names)
+        input.strokeNames.append(fitted(name, MovieLayout::StrokeNameBox));
+    input.strokeCounts.clear();
+    for (int i = 1; i <= strokeCount; ++i)
+        input.strokeCounts.append(
+            fitted(QStringLiteral("第%1画").arg(i), MovieLayout::StrokeCountBox));
+    input.total = fitted(QStringLiteral("共%1画").arg(strokeCount), MovieLayout::StrokeCountBox);
+}
+
+// Centred in the box, made smaller if it would not fit.
+Label Lettering::fitted(const QString &text, const QRectF &box)
+{
+    if (text.isEmpty())
+        return Label();
+    QPainterPath &drawn = m_drawn[text + QString::number(box.top())];
+    if (drawn.isEmpty()) {
+        QPainterPath path;
+        path.addText(0, 0, m_font, text);
+        const QRectF bounds = path.boundingRect();
+        const double scale =
+            std::min({1.0, box.width() / bounds.width(), box.height() / bounds.height()});
+        drawn = (QTransform::fromTranslate(-bounds.center().x(), -bounds.center().y()) *
+                 QTransform::fromScale(scale, scale) *
+                 QTransform::fromTranslate(box.center().x(), box.center().y()))
+                    .map(path);
+    }
+    return Label{text, drawn};
 }
 
 QPainterPath pinyinOutline(const QString &pinyin, const QFont &font)

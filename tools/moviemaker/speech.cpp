@@ -1,10 +1,19 @@
 #include "speech.h"
 #include "makererror.h"
 
+#include <QFile>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtMath>
 #include <lame/lame.h>
+#include <samplerate.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <limits>
+#include <numeric>
 
 namespace {
 
@@ -22,6 +31,34 @@ quint16 u16At(const QByteArray &bytes, qsizetype at)
 MakerError badWav(const QString &why)
 {
     return MakerError(QStringLiteral("espeak-ng's sound is not usable: %1").arg(why));
+}
+
+// LAME sets up shared tables on first use, for encoding and decoding alike;
+// one syllable at a time is plenty.
+QMutex &lameMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+void quiet(const char *, va_list)
+{
+}
+
+constexpr int MovieSampleRate = 22050;
+
+// Mean squares of 10 ms blocks, relative to full scale.
+QList<double> blockPowers(const Pcm &pcm)
+{
+    const int block = std::max(1, pcm.sampleRate / 100);
+    QList<double> powers;
+    for (qsizetype start = 0; start + block <= pcm.samples.size(); start += block) {
+        double sum = 0.0;
+        for (qsizetype i = start; i < start + block; ++i)
+            sum += double(pcm.samples[i]) * pcm.samples[i];
+        powers.append(sum / block / (32768.0 * 32768.0));
+    }
+    return powers;
 }
 
 } // namespace
@@ -84,10 +121,7 @@ Mp3Sound encodeMp3(const Pcm &pcm)
     if (pcm.samples.isEmpty())
         throw MakerError(QStringLiteral("The speech is silent"));
 
-    // LAME sets up shared tables on first use; one encoder at a time is
-    // plenty for a second of speech.
-    static QMutex lameMutex;
-    QMutexLocker locker(&lameMutex);
+    QMutexLocker locker(&lameMutex());
     lame_global_flags *lame = lame_init();
     lame_set_in_samplerate(lame, pcm.sampleRate);
     lame_set_out_samplerate(lame, pcm.sampleRate);
@@ -119,4 +153,125 @@ Mp3Sound encodeMp3(const Pcm &pcm)
     sound.sampleCount = quint32(count);
     sound.frames = mp3;
     return sound;
+}
+
+QString recordingFile(const QString &voiceDir, const QString &toneNumberedSyllable)
+{
+    QString name = toneNumberedSyllable.toLower();
+    name.replace(QChar(0x00FC), QLatin1Char('v'));
+    return voiceDir + QLatin1Char('/') + name + QStringLiteral(".mp3");
+}
+
+Pcm decodeMp3(const QByteArray &mp3)
+{
+    QMutexLocker locker(&lameMutex());
+    hip_t hip = hip_decode_init();
+    hip_set_errorf(hip, quiet);
+    hip_set_msgf(hip, quiet);
+    hip_set_debugf(hip, quiet);
+    QByteArray input = mp3;
+    auto *bytes = reinterpret_cast<unsigned char *>(input.data());
+    size_t length = size_t(input.size());
+    // One frame comes out a call, the rest of the input waits inside; the
+    // first calls may give nothing while the decoder finds its footing.
+    short left[4608];
+    short right[4608];
+    mp3data_struct info{};
+    Pcm pcm;
+    for (int idle = 0; idle < 4;) {
+        const int count = hip_decode1_headers(hip, bytes, length, left, right, &info);
+        length = 0;
+        if (count < 0)
+            break;
+        idle = count == 0 ? idle + 1 : 0;
+        for (int i = 0; i < count; ++i)
+            pcm.samples.append(info.stereo == 2 ? qint16((left[i] + right[i]) / 2) : left[i]);
+    }
+    hip_decode_exit(hip);
+    if (!info.header_parsed || pcm.samples.isEmpty())
+        throw MakerError(QStringLiteral("not MPEG audio"));
+    pcm.sampleRate = info.samplerate;
+    return pcm;
+}
+
+Pcm resampled(const Pcm &pcm, int sampleRate)
+{
+    if (pcm.sampleRate == sampleRate || pcm.samples.isEmpty())
+        return Pcm{sampleRate, pcm.samples};
+    QList<float> in(pcm.samples.size());
+    src_short_to_float_array(pcm.samples.constData(), in.data(), int(in.size()));
+    const double ratio = double(sampleRate) / pcm.sampleRate;
+    QList<float> out(qCeil(in.size() * ratio) + 64);
+    SRC_DATA data{};
+    data.data_in = in.constData();
+    data.input_frames = long(in.size());
+    data.data_out = out.data();
+    data.output_frames = long(out.size());
+    data.src_ratio = ratio;
+    const int error = src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1);
+    if (error != 0)
+        throw MakerError(QStringLiteral("Cannot resample the speech: %1")
+                             .arg(QString::fromUtf8(src_strerror(error))));
+    Pcm result{sampleRate, QList<qint16>(data.output_frames_gen)};
+    src_float_to_short_array(out.constData(), result.samples.data(), int(data.output_frames_gen));
+    return result;
+}
+
+double voicedLevelDb(const Pcm &pcm)
+{
+    const QList<double> powers = blockPowers(pcm);
+    const double loudest = powers.isEmpty() ? 0.0 : *std::max_element(powers.begin(), powers.end());
+    if (loudest <= 0.0)
+        return -std::numeric_limits<double>::infinity();
+    // Blocks within 20 dB of the loudest: the vowel and voiced consonants,
+    // not the breath and the fade around them.
+    double sum = 0.0;
+    int count = 0;
+    for (double power : powers) {
+        if (power >= loudest / 100.0) {
+            sum += power;
+            ++count;
+        }
+    }
+    return 10.0 * std::log10(sum / count);
+}
+
+Pcm levelled(const Pcm &pcm)
+{
+    const QList<double> powers = blockPowers(pcm);
+    const double loudest = powers.isEmpty() ? 0.0 : *std::max_element(powers.begin(), powers.end());
+    if (loudest < 1e-6) // quieter than -60 dB: nothing was said
+        throw MakerError(QStringLiteral("The speech is silent"));
+    const auto audible = [&](double power) { return power >= loudest / 10000.0; };
+    const qsizetype first = std::find_if(powers.begin(), powers.end(), audible) - powers.begin();
+    const qsizetype last =
+        powers.size() - 1 -
+        (std::find_if(powers.rbegin(), powers.rend(), audible) - powers.rbegin());
+    const int block = pcm.sampleRate / 100;
+    const qsizetype start = std::max<qsizetype>(0, (first - 2) * block);
+    const qsizetype end = std::min<qsizetype>(pcm.samples.size(), (last + 6) * block);
+
+    Pcm out{pcm.sampleRate, pcm.samples.mid(start, end - start)};
+    const auto peak =
+        std::accumulate(out.samples.begin(), out.samples.end(), 1,
+                        [](int m, qint16 s) { return std::max(m, std::abs(int(s))); });
+    const double gain = std::min(std::pow(10.0, (SpeechLevelDb - voicedLevelDb(out)) / 20.0),
+                                 0.97 * 32767.0 / peak);
+    for (qint16 &sample : out.samples)
+        sample = qint16(std::clamp(qRound(sample * gain), -32768, 32767));
+    return out;
+}
+
+Pronunciation pronounce(const QString &voiceDir, const QString &toneNumberedSyllable)
+{
+    QFile recording(recordingFile(voiceDir, toneNumberedSyllable));
+    if (recording.open(QIODevice::ReadOnly)) {
+        try {
+            return {levelled(resampled(decodeMp3(recording.readAll()), MovieSampleRate)), true};
+        } catch (const MakerError &) {
+            // A damaged recording (a few of the package's files are web
+            // pages): the synthetic voice says it instead.
+        }
+    }
+    return {levelled(resampled(speak(toneNumberedSyllable), MovieSampleRate)), false};
 }

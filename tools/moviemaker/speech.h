@@ -23,6 +23,38 @@ Pcm speak(const QString &toneNumberedSyllable);
 // its data length may be a placeholder and the samples run to the end.
 Pcm parseWav(const QByteArray &wav);
 
+// The recorded syllable <voiceDir>/<syllable><tone>.mp3 (ü written v), as
+// the recordings of cnchar-data name them.
+QString recordingFile(const QString &voiceDir, const QString &toneNumberedSyllable);
+
+// Decodes MP3 with LAME's decoder; throws MakerError for anything that is not
+// mono or stereo MPEG audio (stereo is mixed down).
+Pcm decodeMp3(const QByteArray &mp3);
+
+// Converts to another rate with libsamplerate.
+Pcm resampled(const Pcm &pcm, int sampleRate);
+
+// The loudness every movie speaks at: the RMS of the voiced part of a
+// syllable, in dB below full scale.
+constexpr double SpeechLevelDb = -18.0;
+
+// The syllable without the silence around it, at SpeechLevelDb (or lower
+// where the peak would clip), so stepping through the list never jumps in
+// volume. Throws MakerError when there is no sound at all.
+Pcm levelled(const Pcm &pcm);
+
+// What a movie says for a reading: the recorded syllable when there is a
+// usable recording, otherwise espeak-ng's voice; levelled, at 22050 Hz.
+struct Pronunciation
+{
+    Pcm pcm;
+    bool recorded = false;
+};
+Pronunciation pronounce(const QString &voiceDir, const QString &toneNumberedSyllable);
+
+// The RMS of the voiced part, in dB below full scale.
+double voicedLevelDb(const Pcm &pcm);
+
 // Encodes with LAME at a constant bit rate, without the VBR info frame, so
 // the same samples always give the same bytes. Refuses rates the movie format
 // cannot play (only 11025, 22050 and 44100 Hz).
