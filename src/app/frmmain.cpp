@@ -222,11 +222,7 @@ void frmMain::unload(bool sayGoodbye)
             m_dialogs.showMessage(this, QStringLiteral("对不起，计算机没能记住你本次最后学习的字") +
                                             quoted(c) + QStringLiteral("。\n") + error.message());
     }
-    try {
-        deleteMatching(m_folder.playingSweep());
-    } catch (const FileError &) {
-        // Nothing left to delete, or a file still held: either way the run ends.
-    }
+    clearPlayingFolder(m_folder);
     m_state = State::Ended;
 }
 

@@ -14,8 +14,13 @@ void StageMyFile(const AppFolder &folder, QString c)
     if (!isSafeInFileName(c))
         throw FileError(FileError::Kind::BadName, folder.movie(c));
     const QString staging = folder.stagingCopy(c);
+    const QString playable = folder.playable(c);
+    for (const QString &path : {staging, playable}) {
+        if (!linksStayInside(folder.writingPath(), path))
+            throw FileError(FileError::Kind::WriteFailed, path);
+    }
     copyFile(folder.movie(c), staging);
-    moveFile(staging, folder.playable(c));
+    moveFile(staging, playable);
     try {
         deleteMatching(folder.stagingSweep());
     } catch (const FileError &) {
@@ -27,15 +32,22 @@ void stageAndLoad(const AppFolder &folder, const QString &c, MoviePlayer &player
 {
     const QString playable = folder.playable(c);
     folder.makeWritingFolders();
-    try {
-        deleteMatching(folder.playingSweep());
-    } catch (const FileError &) {
-        // Nothing to delete on the first selection; a held file is replaced below.
-    }
+    clearPlayingFolder(folder);
     try {
         StageMyFile(folder, c);
     } catch (const FileError &) {
         // A missing movie leaves the area as the player keeps it.
     }
     player.LoadMovie(0, playable);
+}
+
+void clearPlayingFolder(const AppFolder &folder)
+{
+    if (!linksStayInside(folder.writingPath(), folder.playingSweep()))
+        return;
+    try {
+        deleteMatching(folder.playingSweep());
+    } catch (const FileError &) {
+        // Nothing to delete on the first selection and after a failed one.
+    }
 }

@@ -40,6 +40,7 @@ private Q_SLOTS:
     void playLoadsThePlayablePath();
     void playAsksForTheLoadEvenWhenStagingFails_data();
     void playAsksForTheLoadEvenWhenStagingFails();
+    void playEmptiesWorkOfMoviesOnly_data();
     void playEmptiesWorkOfMoviesOnly();
     void playingTheSameCharacterAgainRestagesIt();
 };
@@ -58,41 +59,71 @@ void TestStaging::stagesAWholeCopy()
 void TestStaging::failures_data()
 {
     QTest::addColumn<QString>("c");
-    QTest::addColumn<QString>("removeFolder");
+    QTest::addColumn<QString>("folder"); // made missing, a file, or a link outside
+    QTest::addColumn<QString>("becomes");
     QTest::addColumn<FileError::Kind>("kind");
     QTest::addColumn<QStringList>("tempAfter");
 
-    QTest::newRow("no movie") << kou << QString() << FileError::Kind::NotFound << QStringList();
+    const QString none;
+    const QStringList empty;
+    const QStringList copy{QStringLiteral("人.haz")};
+    QTest::newRow("no movie") << kou << none << none << FileError::Kind::NotFound << empty;
     QTest::newRow("no library folder")
-        << ren << QStringLiteral("hanzi") << FileError::Kind::NotFound << QStringList();
-    QTest::newRow("no staging folder")
-        << ren << QStringLiteral("Temp") << FileError::Kind::WriteFailed << QStringList();
-    QTest::newRow("no playing folder")
-        << ren << QStringLiteral("Work") << FileError::Kind::WriteFailed
-        << QStringList{QStringLiteral("人.haz")};
-    QTest::newRow("empty text") << QString() << QString() << FileError::Kind::NotFound
-                                << QStringList();
-    QTest::newRow("separator") << QStringLiteral("/") << QString() << FileError::Kind::BadName
-                               << QStringList();
+        << ren << QStringLiteral("hanzi") << QStringLiteral("missing") << FileError::Kind::NotFound
+        << empty;
+    QTest::newRow("unreadable movie keeps the leftover copy")
+        << ren << QStringLiteral("hanzi/人.haz") << QStringLiteral("folder")
+        << FileError::Kind::ReadFailed << copy;
+    for (const char *folder : {"Temp", "Work"}) {
+        const bool copied = QByteArray(folder) == "Work";
+        for (const char *becomes : {"missing", "file", "link outside"}) {
+            QTest::addRow("%s %s", folder, becomes)
+                << ren << QString::fromLatin1(folder) << QString::fromLatin1(becomes)
+                << FileError::Kind::WriteFailed
+                << (copied && QByteArray(becomes) != "link outside" ? copy : empty);
+        }
+    }
+    QTest::newRow("empty text") << QString() << none << none << FileError::Kind::NotFound << empty;
+    QTest::newRow("separator") << QStringLiteral("/") << none << none << FileError::Kind::BadName
+                               << empty;
     QTest::newRow("control character")
-        << QStringLiteral("\n") << QString() << FileError::Kind::BadName << QStringList();
+        << QStringLiteral("\n") << none << none << FileError::Kind::BadName << empty;
 }
 
 void TestStaging::failures()
 {
     QFETCH(QString, c);
-    QFETCH(QString, removeFolder);
+    QFETCH(QString, folder);
+    QFETCH(QString, becomes);
     QFETCH(FileError::Kind, kind);
     QFETCH(QStringList, tempAfter);
     TestFolder dir;
+    QTemporaryDir outside;
     dir.addMovie(ren);
-    if (!removeFolder.isEmpty())
-        QVERIFY(QDir(dir.path() + QLatin1Char('/') + removeFolder).removeRecursively());
+    const QString sub = QLatin1Char('/') + folder;
+    if (!folder.isEmpty()) {
+        QDir(dir.file(sub)).removeRecursively();
+        QFile::remove(dir.file(sub));
+    }
+    if (becomes == QLatin1String("file"))
+        dir.write(sub, "not a folder");
+    else if (becomes == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(dir.file(sub)));
+    else if (becomes == QLatin1String("link outside"))
+        dir.link(sub, outside.path());
+    const bool leftover = becomes == QLatin1String("folder");
+    if (leftover)
+        dir.write(QStringLiteral("/Temp/人.haz"), "a stale copy");
 
     QCOMPARE(stage(dir, c), std::make_optional(kind));
-    QCOMPARE(dir.files(QStringLiteral("/Temp")), tempAfter);
-    QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
-    QCOMPARE(dir.files(QString()), QStringList());
+    if (folder != QLatin1String("Temp"))
+        QCOMPARE(dir.files(QStringLiteral("/Temp")), tempAfter);
+    if (leftover)
+        QCOMPARE(dir.read(QStringLiteral("/Temp/人.haz")), QByteArray("a stale copy"));
+    if (folder != QLatin1String("Work"))
+        QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
+    QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestStaging::sweepRemovesOnlyMovieCopies()
@@ -164,16 +195,31 @@ void TestStaging::playAsksForTheLoadEvenWhenStagingFails()
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
 }
 
+void TestStaging::playEmptiesWorkOfMoviesOnly_data()
+{
+    QTest::addColumn<bool>("linkedOutside");
+    QTest::newRow("in place") << false;
+    QTest::newRow("linked outside") << true;
+}
+
 void TestStaging::playEmptiesWorkOfMoviesOnly()
 {
+    QFETCH(bool, linkedOutside);
     TestFolder dir;
+    QTemporaryDir outside;
     dir.addMovie(ren);
-    for (const char *name : {"/Work/a.swf", "/Work/b.swf", "/Work/readme.txt"})
-        dir.write(QString::fromUtf8(name), "x");
+    if (linkedOutside) {
+        QVERIFY(QDir(dir.file(QStringLiteral("/Work"))).removeRecursively());
+        dir.link(QStringLiteral("/Work"), outside.path());
+    }
+    const QStringList others{QStringLiteral("a.swf"), QStringLiteral("b.swf"),
+                             QStringLiteral("readme.txt")};
+    for (const QString &name : others)
+        dir.write(QStringLiteral("/Work/") + name, "x");
     RecordingPlayer player;
     stageAndLoad(dir.folder(), ren, player);
-    QCOMPARE(dir.files(QStringLiteral("/Work")),
-             (QStringList{QStringLiteral("readme.txt"), QStringLiteral("人.swf")}));
+    const QStringList kept{QStringLiteral("readme.txt"), QStringLiteral("人.swf")};
+    QCOMPARE(dir.files(QStringLiteral("/Work")), linkedOutside ? others : kept);
 }
 
 void TestStaging::playingTheSameCharacterAgainRestagesIt()
