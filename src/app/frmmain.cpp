@@ -7,6 +7,7 @@
 #include "fileops.h"
 #include "movieplayer.h"
 #include "picturebutton.h"
+#include "search.h"
 #include "searchbox.h"
 #include "staging.h"
 #include "stepping.h"
@@ -176,20 +177,12 @@ void frmMain::cmdDown_Click()
 void frmMain::txtInput_Change()
 {
     const QString text = txtInput->text();
-    txtInput->setCharacterLimit(text == prompt ? 2 : 1);
-    const int count = List1->count();
-    for (int row = 0; row < count; ++row) {
-        if (List1->item(row)->text() == text) {
-            List1->setCurrentRow(row);
-            return;
-        }
-        if (List1->count() == row + 1 && !text.isEmpty()) {
-            m_dialogs.showMessage(this, QStringLiteral("◆◆◆对不起，") + quoted(text) +
-                                            QStringLiteral("不在本系统内，请选择其它汉字◆◆◆"));
-            txtInput->clear();
-            txtInput->setFocus(Qt::OtherFocusReason);
-        }
-    }
+    if (search(*List1, text) != SearchResult::NotInList)
+        return;
+    m_dialogs.showMessage(this, QStringLiteral("◆◆◆对不起，") + quoted(text) +
+                                    QStringLiteral("不在本系统内，请选择其它汉字◆◆◆"));
+    txtInput->clear();
+    txtInput->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

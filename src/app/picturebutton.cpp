@@ -1,5 +1,6 @@
 #include "picturebutton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -27,4 +28,15 @@ void PictureButton::paintEvent(QPaintEvent *)
         option.rect = rect().adjusted(3, 3, -3, -3);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
     }
+}
+
+void PictureButton::keyPressEvent(QKeyEvent *event)
+{
+    // Qt's buttons leave Enter to a dialog's default button; here there is none.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

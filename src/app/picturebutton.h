@@ -4,7 +4,8 @@
 #include <QAbstractButton>
 #include <QPixmap>
 
-// A push button that shows a picture centred on its face and no caption.
+// A push button that shows a picture centred on its face and no caption. Like
+// a classic command button, Space and Enter press it when it has the focus.
 class PictureButton : public QAbstractButton
 {
     Q_OBJECT
@@ -14,6 +15,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QPixmap m_picture;

@@ -39,13 +39,43 @@ void CharacterList::focusInEvent(QFocusEvent *event)
     m_quiet = false;
 }
 
+namespace {
+
+bool byOtherButtons(const QMouseEvent *event)
+{
+    const Qt::MouseButtons buttons = event->button() | event->buttons();
+    return buttons != Qt::NoButton && !(buttons & Qt::LeftButton);
+}
+
+} // namespace
+
 void CharacterList::mousePressEvent(QMouseEvent *event)
 {
+    if (byOtherButtons(event))
+        return;
     const QModelIndex pressed = indexAt(event->position().toPoint());
     const bool again = pressed.isValid() && pressed.row() == currentRow();
     QListWidget::mousePressEvent(event);
     if (again && event->button() == Qt::LeftButton)
         announce();
+}
+
+void CharacterList::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!byOtherButtons(event))
+        QListWidget::mouseMoveEvent(event);
+}
+
+void CharacterList::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!byOtherButtons(event))
+        QListWidget::mouseReleaseEvent(event);
+}
+
+void CharacterList::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!byOtherButtons(event))
+        QListWidget::mouseDoubleClickEvent(event);
 }
 
 QItemSelectionModel::SelectionFlags CharacterList::selectionCommand(const QModelIndex &index,

@@ -2,41 +2,76 @@
 
 #include "textfile.h"
 
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QValidator>
 
-// Refuses an edit that would leave more characters than the limit. A
-// validator sees typing, pasting and input-method commits alike, and never
-// text set by the program.
+// Keeps what the user enters to the limit. A validator sees every change;
+// only the ones that arrive while the box handles an event of the user's are
+// limited, so that text the program sets is never cut.
 class LengthLimit : public QValidator
 {
 public:
     explicit LengthLimit(QObject *parent) : QValidator(parent) {}
 
     int limit = -1;
+    bool userEditing = false;
+    QString before; // the text before the change being validated
 
-    State validate(QString &input, int &) const override
+    State validate(QString &input, int &position) const override
     {
-        if (limit >= 0 && charactersOf(input).size() > limit)
+        if (!userEditing || limit < 0 || charactersOf(input).size() <= limit)
+            return Acceptable;
+        // The change replaced what lies between the parts it left alone.
+        qsizetype head = 0;
+        while (head < before.size() && head < input.size() && before.at(head) == input.at(head))
+            ++head;
+        if (head > 0 && input.at(head - 1).isHighSurrogate())
+            --head;
+        qsizetype tail = 0;
+        while (tail < before.size() - head && tail < input.size() - head &&
+               before.at(before.size() - 1 - tail) == input.at(input.size() - 1 - tail))
+            ++tail;
+        if (tail > 0 && input.at(input.size() - tail).isLowSurrogate())
+            --tail;
+        const QString kept = input.left(head) + input.right(tail);
+        const int room = limit - int(charactersOf(kept).size());
+        if (room <= 0)
             return Invalid;
+        const QString fits =
+            charactersOf(input.mid(head, input.size() - head - tail)).mid(0, room).join(QString());
+        input = input.left(head) + fits + input.right(tail);
+        position = int(head + fits.size());
         return Acceptable;
     }
 };
 
-SearchBox::SearchBox(const QString &prompt, QWidget *parent)
-    : QLineEdit(prompt, parent), m_limit(new LengthLimit(this))
+SearchBox::SearchBox(const QString &prompt, QWidget *parent) : QLineEdit(prompt, parent)
 {
+    m_limit = new LengthLimit(this);
     setValidator(m_limit);
-}
-
-void SearchBox::setCharacterLimit(int limit)
-{
-    m_limit->limit = limit;
+    m_limit->before = prompt;
+    connect(this, &QLineEdit::textChanged, this, [this, prompt](const QString &text) {
+        m_limit->before = text;
+        m_limit->limit = text == prompt ? 2 : 1;
+    });
 }
 
 int SearchBox::characterLimit() const
 {
     return m_limit->limit;
+}
+
+bool SearchBox::event(QEvent *event)
+{
+    if (!m_limit)
+        return QLineEdit::event(event);
+    const bool outer = !m_limit->userEditing;
+    m_limit->userEditing = true;
+    const bool handled = QLineEdit::event(event);
+    if (outer)
+        m_limit->userEditing = false;
+    return handled;
 }
 
 void SearchBox::focusInEvent(QFocusEvent *event)
@@ -45,4 +80,14 @@ void SearchBox::focusInEvent(QFocusEvent *event)
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
         clear();
     QLineEdit::focusInEvent(event);
+}
+
+void SearchBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    event->ignore();
+}
+
+void SearchBox::dropEvent(QDropEvent *event)
+{
+    event->ignore();
 }

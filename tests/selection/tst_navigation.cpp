@@ -2,13 +2,14 @@
 #include "searchbox.h"
 #include "windowfixture.h"
 
+#include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTest>
 
 namespace {
 
 const QString five = QStringLiteral("一二三四五");
-const QString notInList = QStringLiteral("◆◆◆对不起，“人”不在本系统内，请选择其它汉字◆◆◆");
 
 // Types text as a keyboard whose layout gives these characters would: QTest's
 // own key clicks know only ASCII.
@@ -22,6 +23,16 @@ void type(QWidget *widget, const QString &text)
     }
 }
 
+// Delivers text through an input method: composed first, then committed.
+void commit(QWidget *widget, const QString &text)
+{
+    QInputMethodEvent composing(QStringLiteral("zi"), {});
+    QApplication::sendEvent(widget, &composing);
+    QInputMethodEvent done;
+    done.setCommitString(text);
+    QApplication::sendEvent(widget, &done);
+}
+
 } // namespace
 
 class TestNavigation : public QObject
@@ -32,21 +43,16 @@ private Q_SLOTS:
     void stepping_data();
     void stepping();
     void keyboardInTheList();
+    void mouseInTheList_data();
+    void mouseInTheList();
 
-    void typingACharacterSelectsIt();
-    void characterNotInTheListIsReported();
-    void emptyingTheBoxDoesNothing();
-    void secondCharacterIsRefusedButReplacingWorks();
-    void emptyListNeverComplains();
-    void searchHitOnTheCurrentCharacterDoesNotReplay();
-    void inputMethodCommitCounts();
+    void search_data();
+    void search();
+    void dropsAreRefused();
     void enteringTheBoxEmptiesIt_data();
     void enteringTheBoxEmptiesIt();
     void returningToTheWindowKeepsTheText();
     void promptAllowsTwoCharacters();
-
-private:
-    void openAndFocusSearch(WindowFixture &fixture);
 };
 
 void TestNavigation::stepping_data()
@@ -54,17 +60,21 @@ void TestNavigation::stepping_data()
     QTest::addColumn<QString>("characters");
     QTest::addColumn<int>("start");
     QTest::addColumn<bool>("next");
+    QTest::addColumn<int>("key"); // 0: a click
     QTest::addColumn<int>("expected");
     QTest::addColumn<bool>("plays");
 
-    QTest::newRow("previous from the middle") << five << 2 << false << 1 << true;
-    QTest::newRow("next from the middle") << five << 2 << true << 3 << true;
-    QTest::newRow("next at the last") << five << 4 << true << 4 << false;
-    QTest::newRow("previous at the first") << five << 0 << false << 0 << false;
-    QTest::newRow("next with nothing current") << five << -1 << true << 0 << true;
-    QTest::newRow("previous with nothing current") << five << -1 << false << -1 << false;
-    QTest::newRow("next in an empty list") << QString() << -1 << true << -1 << false;
-    QTest::newRow("previous in an empty list") << QString() << -1 << false << -1 << false;
+    QTest::newRow("previous from the middle") << five << 2 << false << 0 << 1 << true;
+    QTest::newRow("next from the middle") << five << 2 << true << 0 << 3 << true;
+    QTest::newRow("next at the last") << five << 4 << true << 0 << 4 << false;
+    QTest::newRow("previous at the first") << five << 0 << false << 0 << 0 << false;
+    QTest::newRow("next with nothing current") << five << -1 << true << 0 << 0 << true;
+    QTest::newRow("previous with nothing current") << five << -1 << false << 0 << -1 << false;
+    QTest::newRow("next in an empty list") << QString() << -1 << true << 0 << -1 << false;
+    QTest::newRow("previous in an empty list") << QString() << -1 << false << 0 << -1 << false;
+    QTest::newRow("next by Space") << five << 2 << true << int(Qt::Key_Space) << 3 << true;
+    QTest::newRow("previous by Enter") << five << 2 << false << int(Qt::Key_Return) << 1 << true;
+    QTest::newRow("next by keypad Enter") << five << 2 << true << int(Qt::Key_Enter) << 3 << true;
 }
 
 void TestNavigation::stepping()
@@ -72,18 +82,26 @@ void TestNavigation::stepping()
     QFETCH(QString, characters);
     QFETCH(int, start);
     QFETCH(bool, next);
+    QFETCH(int, key);
     QFETCH(int, expected);
     QFETCH(bool, plays);
     WindowFixture fixture(characters);
     frmMain &window = fixture.open();
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.List1->setCurrentRow(start);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const WindowControls ui(window);
+    ui.List1()->setCurrentRow(start);
     const QStringList before = fixture.player.paths;
 
-    QTest::mouseClick(next ? window.cmdDown : window.cmdUp, Qt::LeftButton);
+    PictureButton *button = next ? ui.cmdDown() : ui.cmdUp();
+    if (key == 0) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else {
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key(key));
+    }
 
-    QCOMPARE(window.List1->currentRow(), expected);
+    QCOMPARE(ui.List1()->currentRow(), expected);
     QStringList after = before;
     if (plays)
         after.append(fixture.playable(charactersOf(characters).at(expected)));
@@ -99,6 +117,7 @@ void TestNavigation::keyboardInTheList()
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
+    const WindowControls ui(window);
     const struct
     {
         Qt::Key key;
@@ -109,117 +128,177 @@ void TestNavigation::keyboardInTheList()
     };
     QStringList expected{fixture.playable(QStringLiteral("一"))};
     for (const auto &step : steps) {
-        QTest::keyClick(window.List1, step.key);
+        QTest::keyClick(ui.List1(), step.key);
         expected.append(fixture.playable(QString::fromUtf8(step.shown)));
         QCOMPARE(fixture.player.paths, expected);
     }
-    QCOMPARE(QApplication::focusWidget(), window.List1);
+    QCOMPARE(QApplication::focusWidget(), ui.List1());
 }
 
-void TestNavigation::openAndFocusSearch(WindowFixture &fixture)
+void TestNavigation::mouseInTheList_data()
 {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    // A drag goes from the third item over the rest; a click is on the fourth.
+    QTest::addColumn<bool>("drag");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("left click") << int(Qt::LeftButton) << 0 << false << 3;
+    QTest::newRow("left drag") << int(Qt::LeftButton) << 0 << true << 4;
+    QTest::newRow("ctrl+click") << int(Qt::LeftButton) << int(Qt::ControlModifier) << false << 3;
+    QTest::newRow("right click") << int(Qt::RightButton) << 0 << false << 1;
+    QTest::newRow("middle click") << int(Qt::MiddleButton) << 0 << false << 1;
+    QTest::newRow("right drag") << int(Qt::RightButton) << 0 << true << 1;
+}
+
+void TestNavigation::mouseInTheList()
+{
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(bool, drag);
+    QFETCH(int, expected);
+    WindowFixture fixture(five, QStringLiteral("二"));
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::mouseClick(window.txtInput, Qt::LeftButton);
-    QCOMPARE(QApplication::focusWidget(), window.txtInput);
-    QCOMPARE(window.txtInput->text(), QString());
+    CharacterList *list = WindowControls(window).List1();
+    const auto centre = [list](int row) { return list->visualItemRect(list->item(row)).center(); };
+    const auto mouseButton = Qt::MouseButton(button);
+    const auto keys = Qt::KeyboardModifiers(modifiers);
+    if (drag) {
+        QTest::mousePress(list->viewport(), mouseButton, keys, centre(2));
+        for (int row = 3; row < 5; ++row) {
+            QMouseEvent move(QEvent::MouseMove, centre(row),
+                             list->viewport()->mapToGlobal(centre(row)), Qt::NoButton, mouseButton,
+                             keys);
+            QApplication::sendEvent(list->viewport(), &move);
+        }
+        QTest::mouseRelease(list->viewport(), mouseButton, keys, centre(4));
+    } else {
+        QTest::mouseClick(list->viewport(), mouseButton, keys, centre(3));
+    }
+
+    QCOMPARE(list->currentRow(), expected);
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(expected)});
+    QCOMPARE(fixture.player.paths.last(), fixture.playable(charactersOf(five).at(expected)));
+    if (expected == 1)
+        QCOMPARE(fixture.player.paths.size(), 1);
 }
 
-void TestNavigation::typingACharacterSelectsIt()
+void TestNavigation::search_data()
 {
-    WindowFixture fixture(five, QStringLiteral("一"));
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
-    type(window.txtInput, QStringLiteral("四"));
-    QCOMPARE(window.List1->currentRow(), 3);
-    QCOMPARE(window.txtInput->text(), QStringLiteral("四"));
-    QCOMPARE(fixture.player.paths.last(), fixture.playable(QStringLiteral("四")));
-    QVERIFY(fixture.dialogs.messages.isEmpty());
+    QTest::addColumn<QString>("characters");
+    QTest::addColumn<QString>("remembered");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("boxAfter");
+    QTest::addColumn<int>("rowAfter");
+    QTest::addColumn<int>("loads");
+    QTest::addColumn<bool>("reported");
+
+    const QString ren = QStringLiteral("人");
+    QTest::newRow("typed, listed") << five << "一"
+                                   << "type"
+                                   << "四"
+                                   << "四" << 3 << 2 << false;
+    QTest::newRow("typed, the current one: no replay") << five << "三"
+                                                       << "type"
+                                                       << "三"
+                                                       << "三" << 2 << 1 << false;
+    QTest::newRow("typed, not listed") << five << "二"
+                                       << "type" << ren << QString() << 1 << 1 << true;
+    QTest::newRow("typed into an empty list")
+        << QString() << QString() << "type" << ren << ren << -1 << 0 << false;
+    QTest::newRow("second character refused") << five << QString() << "type"
+                                              << "三四"
+                                              << "三" << 2 << 1 << false;
+    QTest::newRow("replacing the character") << five << QString() << "type, select all, type"
+                                             << "三四"
+                                             << "四" << 3 << 2 << false;
+    QTest::newRow("erased: nothing happens") << five << QString() << "type, erase"
+                                             << "三" << QString() << 2 << 1 << false;
+    QTest::newRow("committed") << five << QString() << "commit"
+                               << "二"
+                               << "二" << 1 << 1 << false;
+    QTest::newRow("word committed: first character") << five << QString() << "commit"
+                                                     << "三四"
+                                                     << "三" << 2 << 1 << false;
+    QTest::newRow("word pasted: first character") << five << QString() << "paste"
+                                                  << "四五"
+                                                  << "四" << 3 << 1 << false;
+    QTest::newRow("word pasted, not listed") << five << "二"
+                                             << "paste"
+                                             << "人口" << QString() << 1 << 1 << true;
 }
 
-void TestNavigation::characterNotInTheListIsReported()
+void TestNavigation::search()
 {
-    WindowFixture fixture(five, QStringLiteral("二"));
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
+    QFETCH(QString, characters);
+    QFETCH(QString, remembered);
+    QFETCH(QString, how);
+    QFETCH(QString, input);
+    QFETCH(QString, boxAfter);
+    QFETCH(int, rowAfter);
+    QFETCH(int, loads);
+    QFETCH(bool, reported);
+    WindowFixture fixture(characters, remembered);
+    frmMain &window = fixture.open();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const WindowControls ui(window);
+    SearchBox *box = ui.txtInput();
+    QTest::mouseClick(box, Qt::LeftButton);
+    QCOMPARE(box->text(), QString());
     QString textDuringMessage;
-    fixture.dialogs.onMessage = [&](const QString &) {
-        textDuringMessage = window.txtInput->text();
-    };
-    type(window.txtInput, QStringLiteral("人"));
-    QCOMPARE(fixture.dialogs.messages, QStringList{notInList});
-    QCOMPARE(textDuringMessage, QStringLiteral("人"));
-    QCOMPARE(window.txtInput->text(), QString());
-    QCOMPARE(QApplication::focusWidget(), window.txtInput);
-    QCOMPARE(window.List1->currentRow(), 1);
-    QCOMPARE(fixture.player.paths.size(), 1);
+    fixture.dialogs.onMessage = [&](const QString &) { textDuringMessage = box->text(); };
+
+    const QStringList typed = charactersOf(input);
+    if (how == QLatin1String("commit")) {
+        commit(box, input);
+    } else if (how == QLatin1String("paste")) {
+        QGuiApplication::clipboard()->setText(input);
+        QTest::keySequence(box, QKeySequence::Paste);
+    } else if (how == QLatin1String("type, select all, type")) {
+        type(box, typed.first());
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        type(box, typed.last());
+    } else {
+        type(box, input);
+    }
+    if (how == QLatin1String("type, erase"))
+        QTest::keyClick(box, Qt::Key_Backspace);
+
+    QCOMPARE(box->text(), boxAfter);
+    QCOMPARE(ui.List1()->currentRow(), rowAfter);
+    QCOMPARE(fixture.player.paths.size(), loads);
+    if (loads > 0)
+        QCOMPARE(fixture.player.paths.last(), fixture.playable(characters.mid(rowAfter, 1)));
+    const QString first = typed.value(0);
+    QCOMPARE(fixture.dialogs.messages,
+             reported ? QStringList{QStringLiteral("◆◆◆对不起，“") + first +
+                                    QStringLiteral("”不在本系统内，请选择其它汉字◆◆◆")}
+                      : QStringList());
+    if (reported)
+        QCOMPARE(textDuringMessage, first);
+    QCOMPARE(QApplication::focusWidget(), box);
 }
 
-void TestNavigation::emptyingTheBoxDoesNothing()
+void TestNavigation::dropsAreRefused()
 {
     WindowFixture fixture(five);
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
-    type(window.txtInput, QStringLiteral("三"));
-    QTest::keyClick(window.txtInput, Qt::Key_Backspace);
-    QCOMPARE(window.txtInput->text(), QString());
-    QCOMPARE(window.List1->currentRow(), 2);
-    QCOMPARE(fixture.player.paths.size(), 1);
-    QVERIFY(fixture.dialogs.messages.isEmpty());
-}
-
-void TestNavigation::secondCharacterIsRefusedButReplacingWorks()
-{
-    WindowFixture fixture(five);
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
-    type(window.txtInput, QStringLiteral("三"));
-    type(window.txtInput, QStringLiteral("四"));
-    QCOMPARE(window.txtInput->text(), QStringLiteral("三"));
-    QCOMPARE(window.List1->currentRow(), 2);
-
-    QTest::keyClick(window.txtInput, Qt::Key_A, Qt::ControlModifier);
-    type(window.txtInput, QStringLiteral("四"));
-    QCOMPARE(window.txtInput->text(), QStringLiteral("四"));
-    QCOMPARE(window.List1->currentRow(), 3);
-    QCOMPARE(fixture.player.paths.size(), 2);
-}
-
-void TestNavigation::emptyListNeverComplains()
-{
-    WindowFixture fixture{QString()};
-    openAndFocusSearch(fixture);
-    type(fixture.window->txtInput, QStringLiteral("人"));
-    QVERIFY(fixture.dialogs.messages.isEmpty());
+    frmMain &window = fixture.open();
+    SearchBox *box = WindowControls(window).txtInput();
+    box->clear();
+    QMimeData dragged;
+    dragged.setText(QStringLiteral("三"));
+    const QPoint inside = box->rect().center();
+    QDragEnterEvent enter(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    QVERIFY(!enter.isAccepted());
+    QDropEvent drop(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    QCOMPARE(box->text(), QString());
     QVERIFY(fixture.player.paths.isEmpty());
-}
-
-void TestNavigation::searchHitOnTheCurrentCharacterDoesNotReplay()
-{
-    WindowFixture fixture(five, QStringLiteral("三"));
-    openAndFocusSearch(fixture);
-    type(fixture.window->txtInput, QStringLiteral("三"));
-    QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("三"))});
-}
-
-void TestNavigation::inputMethodCommitCounts()
-{
-    WindowFixture fixture(five);
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
-
-    QInputMethodEvent composing(QStringLiteral("er"), {});
-    QApplication::sendEvent(window.txtInput, &composing);
-    QCOMPARE(window.List1->currentRow(), -1);
-    QVERIFY(fixture.dialogs.messages.isEmpty());
-
-    QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("二"));
-    QApplication::sendEvent(window.txtInput, &commit);
-    QCOMPARE(window.txtInput->text(), QStringLiteral("二"));
-    QCOMPARE(window.List1->currentRow(), 1);
-    QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("二"))});
 }
 
 void TestNavigation::enteringTheBoxEmptiesIt_data()
@@ -236,49 +315,52 @@ void TestNavigation::enteringTheBoxEmptiesIt()
     frmMain &window = fixture.open();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(window.txtInput->text(), QStringLiteral("索引"));
+    const WindowControls ui(window);
+    QCOMPARE(ui.txtInput()->text(), QStringLiteral("索引"));
     if (byTab) {
-        window.objSh->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(window.objSh, Qt::Key_Tab);
+        ui.objSh()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(ui.objSh(), Qt::Key_Tab);
     } else {
-        QTest::mouseClick(window.txtInput, Qt::LeftButton);
+        QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
     }
-    QCOMPARE(QApplication::focusWidget(), window.txtInput);
-    QCOMPARE(window.txtInput->text(), QString());
-    QCOMPARE(window.txtInput->characterLimit(), 1);
-    QCOMPARE(window.List1->currentRow(), 0);
+    QCOMPARE(QApplication::focusWidget(), ui.txtInput());
+    QCOMPARE(ui.txtInput()->text(), QString());
+    QCOMPARE(ui.txtInput()->characterLimit(), 1);
+    QCOMPARE(ui.List1()->currentRow(), 0);
     QVERIFY(fixture.dialogs.messages.isEmpty());
 }
 
 void TestNavigation::returningToTheWindowKeepsTheText()
 {
     WindowFixture fixture(five);
-    openAndFocusSearch(fixture);
-    frmMain &window = *fixture.window;
-    type(window.txtInput, QStringLiteral("二"));
+    frmMain &window = fixture.open();
+    SearchBox *box = WindowControls(window).txtInput();
+    box->setText(QStringLiteral("二"));
     QFocusEvent returning(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(window.txtInput, &returning);
-    QCOMPARE(window.txtInput->text(), QStringLiteral("二"));
+    QApplication::sendEvent(box, &returning);
+    QCOMPARE(box->text(), QStringLiteral("二"));
 }
 
 void TestNavigation::promptAllowsTwoCharacters()
 {
     // Until the first change the box takes any length; while it holds the
-    // prompt it takes two characters, otherwise one.
+    // prompt it takes two characters, otherwise one. Text the program sets
+    // is never cut.
     WindowFixture fixture(five);
     frmMain &window = fixture.open();
-    QCOMPARE(window.txtInput->characterLimit(), -1);
+    SearchBox *box = WindowControls(window).txtInput();
+    QCOMPARE(box->characterLimit(), -1);
     int limitDuringMessage = 0;
     fixture.dialogs.onMessage = [&](const QString &) {
-        limitDuringMessage = window.txtInput->characterLimit();
+        limitDuringMessage = box->characterLimit();
     };
-    window.txtInput->setText(QStringLiteral("索"));
-    window.txtInput->setText(QStringLiteral("索引"));
+    box->setText(QStringLiteral("索"));
+    box->setText(QStringLiteral("索引"));
     QCOMPARE(limitDuringMessage, 2);
     QCOMPARE(fixture.dialogs.messages.last(),
              QStringLiteral("◆◆◆对不起，“索引”不在本系统内，请选择其它汉字◆◆◆"));
-    QCOMPARE(window.txtInput->characterLimit(), 1);
-    QCOMPARE(window.txtInput->text(), QString());
+    QCOMPARE(box->characterLimit(), 1);
+    QCOMPARE(box->text(), QString());
 }
 
 QTEST_MAIN(TestNavigation)
