@@ -9,6 +9,7 @@ packages=(
     zlib1g-dev libmp3lame-dev libpolyclipping-dev libsamplerate0-dev
     espeak-ng fonts-arphic-ukai fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick
+    desktop-file-utils appstream dpkg-dev file
 )
 
 sudo_cmd=()

@@ -1,6 +1,10 @@
 // Paints the button pictures and turns the hand-drawn icons into PNG files:
 //     zorvina-paint-pictures <resources folder>
 // The PNG files are committed; run this only after changing a picture.
+// The build also makes the icon theme's sizes from the same drawings:
+//     zorvina-paint-pictures --theme <resources folder> <output folder> <icon name>
+// writes <output folder>/<n>x<n>/apps/<icon name>.png.
+#include <QDir>
 #include <QImage>
 #include <QMap>
 #include <QPainter>
@@ -163,12 +167,51 @@ bool save(const QImage &image, int maxColours, const QString &path)
     return false;
 }
 
+// The icon at size pixels: a drawing enlarged by whole pixels where one
+// fits, so the picture stays crisp; otherwise the larger drawing scaled down.
+QImage themeIcon(const QString &iconFolder, int size)
+{
+    for (const int drawn : {32, 16}) {
+        if (size % drawn == 0) {
+            const QImage drawing(iconFolder + QStringLiteral("zorvina-%1.xpm").arg(drawn));
+            return drawing.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        }
+    }
+    return QImage(iconFolder + QStringLiteral("zorvina-32.xpm"))
+        .convertToFormat(QImage::Format_ARGB32)
+        .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+bool saveThemeIcons(const QString &resources, const QString &out, const QString &name)
+{
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = out + QStringLiteral("/%1x%1/apps/").arg(size);
+        const QImage icon = themeIcon(resources + QStringLiteral("icons/"), size);
+        // Enlarged drawings keep their few colours; a scaled one cannot.
+        const QImage result = indexed(icon, iconColours);
+        if (!QDir().mkpath(folder) || !(result.isNull() ? icon : result)
+                                           .save(folder + name + QStringLiteral(".png"), "PNG")) {
+            QTextStream(stderr) << "cannot write the " << size << " pixel icon into " << folder
+                                << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 5 && QLatin1String(argv[1]) == QLatin1String("--theme"))
+        return saveThemeIcons(QString::fromLocal8Bit(argv[2]) + QLatin1Char('/'),
+                              QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]))
+                   ? 0
+                   : 1;
     if (argc != 2) {
-        QTextStream(stderr) << "usage: zorvina-paint-pictures <resources folder>\n";
+        QTextStream(stderr) << "usage: zorvina-paint-pictures <resources folder>\n"
+                               "       zorvina-paint-pictures --theme <resources folder> "
+                               "<output folder> <icon name>\n";
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');

@@ -64,7 +64,8 @@ void frmMain::buildLayout()
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/zorvina-32.png"));
     icon.addFile(QStringLiteral(":/icons/zorvina-16.png"));
-    setWindowIcon(icon);
+    // The desktop's icon theme may hold the same picture at more sizes.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral(ZORVINA_APP_ID), icon));
     QPalette surface = palette();
     surface.setColor(QPalette::Window, QColor(255, 192, 128));
     setPalette(surface);

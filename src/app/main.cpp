@@ -14,6 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvina"));
     QApplication::setApplicationVersion(QStringLiteral(ZORVINA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZORVINA_APP_ID));
 
     // Watch from the start, so that a session ending during start-up still
     // finds the signal handled.

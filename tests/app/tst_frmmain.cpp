@@ -82,7 +82,9 @@ void TestMainWindow::layoutAndLook()
                 backColour += face.pixelColor(x, y) == QColor(255, 128, 255);
         QVERIFY2(backColour < face.width() * 3, qPrintable(button->objectName()));
     }
-    QCOMPARE(window.windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
+    // The built-in pictures, or the icon theme's where the program is installed.
+    const QList<QSize> iconSizes = window.windowIcon().availableSizes();
+    QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
     const QRect screen = window.screen()->availableGeometry();
     QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
 }

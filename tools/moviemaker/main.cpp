@@ -14,6 +14,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QSet>
@@ -72,6 +73,15 @@ Outcome makeMovieFile(Job job, const QString &outDir, const QString &voiceDir)
     } catch (const SwfError &error) {
         return {QStringLiteral("%1: %2").arg(job.character, error.message())};
     }
+}
+
+// Installed, the tool's data lies in ../share/zorvina beside it; in a build
+// tree it is where the build found it.
+QString dataPath(const char *installedName, const char *builtPath)
+{
+    const QString installed = QCoreApplication::applicationDirPath() +
+                              QStringLiteral("/../share/zorvina/") + QLatin1String(installedName);
+    return QFileInfo::exists(installed) ? installed : QString::fromUtf8(builtPath);
 }
 
 QStringList collectCharacters(const QCommandLineParser &parser)
@@ -162,14 +172,15 @@ int main(int argc, char *argv[])
                "file");
     const QCommandLineOption cache = option(
         "cache", "Remember the inputs of each movie here and make only changed ones.", "file");
-    const QCommandLineOption data = option("data", "Folder of the stroke data (hanzi-writer-data).",
-                                           "folder", QStringLiteral(ZORVINA_HANZI_DATA));
+    const QCommandLineOption data =
+        option("data", "Folder of the stroke data (hanzi-writer-data).", "folder",
+               dataPath("hanzi-writer-data", ZORVINA_HANZI_DATA));
     const QCommandLineOption readings =
         option("readings", "Folder of the readings data (@pinyin-pro/data/json).", "folder",
-               QStringLiteral(ZORVINA_READINGS_DATA));
+               dataPath("readings", ZORVINA_READINGS_DATA));
     const QCommandLineOption voices =
         option("voices", "Folder of the recorded syllables (cnchar-data's voice folder).", "folder",
-               QStringLiteral(ZORVINA_VOICE_DATA));
+               dataPath("voices", ZORVINA_VOICE_DATA));
     const QCommandLineOption jobs =
         option("jobs", "Movies made at the same time (default: cores).", "count");
     parser.addOptions(
@@ -210,8 +221,9 @@ int main(int argc, char *argv[])
     QStringList unnamed;
     QStringList miscounted;
     try {
-        Readings known(parser.value(readings), QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
-        const StrokeNames strokeNames(QStringLiteral(ZORVINA_STROKE_NAMES));
+        Readings known(parser.value(readings),
+                       dataPath("readings-supplement.txt", ZORVINA_READINGS_SUPPLEMENT));
+        const StrokeNames strokeNames(dataPath("cnchar.order.min.js", ZORVINA_STROKE_NAMES));
         const QFont font = pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT));
         Lettering lettering(QStringLiteral(ZORVINA_LABEL_FONT));
         // Everything a movie is made from, for the cache: this tool, its
