@@ -5,19 +5,22 @@ A frame counts when a screenshot of the display would show it: the script
 reads the screen itself (XGetImage on the root window) every millisecond.
 
   playerbench.py --harness build-player/bench/playerharness [--runs 5] [--soak 1000]
-  playerbench.py --program build-player/app [--runs 5] [--soak 1000]
+  playerbench.py --program build-player/app [--runs 5] [--soak 1000] [--peer bench/peer]
 
 Harness mode measures the player alone, on solid-colour movies: launch ->
 window shown, launch -> first movie frame, selection -> new movie's first
 frame, and the memory of all processes (PSS) before and after the soak.
 Program mode does the same with the real program on a copy of its
-application folder, selecting with the Down key.
+application folder, selecting with the Down key, and also times the first
+stroke pixels and a second start in the same folder. With --peer it runs, in
+the same run, a page animating the same way in Chromium (see bench/peer.sh).
 """
 import argparse
 import ctypes
 import os
 import queue
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -51,6 +54,21 @@ class Screen:
         if not self.display:
             raise RuntimeError("cannot open display " + display)
         self.root = self.x.XDefaultRootWindow(self.display)
+        self.xtest = ctypes.CDLL("libXtst.so.6")
+        self.x.XStringToKeysym.restype = ctypes.c_ulong
+        self.x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.xtest.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                 ctypes.c_ulong]
+        self.x.XFlush.argtypes = [ctypes.c_void_p]
+
+    def key(self, name):
+        """Presses and releases the key; returns the monotonic ns at which it was sent."""
+        code = self.x.XKeysymToKeycode(self.display, self.x.XStringToKeysym(name.encode()))
+        sent = time.monotonic_ns()
+        self.xtest.XTestFakeKeyEvent(self.display, code, 1, 0)
+        self.xtest.XTestFakeKeyEvent(self.display, code, 0, 0)
+        self.x.XFlush(self.display)
+        return sent
 
     def grab(self, x, y, w, h):
         """The pixels as rows of bytes, blue, green, red and one unused per pixel."""
@@ -74,6 +92,9 @@ class Screen:
             if min(row[1::4 * stride]) < 130 or min(row[2::4 * stride]) < 130:
                 return True
         return False
+
+
+CREAM = (255, 250, 238)
 
 
 def near(a, b, tolerance=8):
@@ -255,66 +276,210 @@ def harness_run(path, screen, env, selections, soak):
 
 # --- program mode -----------------------------------------------------------
 
-def program_run(app, screen, env, selections, soak):
-    """The real program; its movies start on an empty writing grid on a cream
-    background and then draw the character and its pinyin in dark colours."""
-    cream = (255, 250, 238)
+def window_origin(screen):
+    """Top left corner of the one window on the black root, once it shows."""
+    probe = [(x, y) for x in range(0, 640, 40) for y in range(0, 512, 40)]
+    if wait_until(lambda: any(sum(screen.pixel(x, y)) > 60 for x, y in probe)) is None:
+        raise RuntimeError("no window showed")
+    shown = time.monotonic_ns()
+    rows = screen.grab(0, 0, 1280, 1024)
+    top = next(y for y, row in enumerate(rows) if max(row) > 60)
+    left = min(next(x for x in range(1280) if max(row[x * 4:x * 4 + 3]) > 60)
+               for row in rows[top:top + 531:8] if max(row) > 60)
+    return shown, left, top
+
+
+def first_strokes(screen, area, background, started, timeout=30):
+    """Milliseconds from started until the area shows its background in a
+    corner (it is painted) and a stroke inside (dark or strongly coloured)."""
+    x, y, w, h = area
+    seen = wait_until(lambda: near(screen.pixel(x + 5, y + 5), background, 3) and
+                      screen.has_dark(x + 8, y + 8, w - 16, h - 16), timeout)
+    return (seen - started) / 1e6 if seen else None
+
+
+def memory_after(started_ns, pid, seconds=2.0):
+    """PSS of every process of pid, seconds after started_ns."""
+    time.sleep(max(0.0, started_ns / 1e9 + seconds - time.monotonic()))
+    return pss_mb(pid)
+
+
+def program_start(executable, screen, env):
+    """Starts the program; its movies start on an empty writing grid on a
+    cream background and then draw the character and its pinyin."""
+    program = Program([executable], env)
+    shown, left, top = window_origin(screen)
+    result = {"window": (shown - program.started) / 1e6}
+    area = (left + 112, top + 8, 577, 449)
+    first = wait_until(lambda: near(screen.pixel(area[0] + 5, area[1] + 5), CREAM, 3), 30)
+    result["first"] = (first - program.started) / 1e6 if first else None
+    result["strokes"] = first_strokes(screen, area, CREAM, program.started)
+    result["memory"] = memory_after(program.started + int((result["strokes"] or 0) * 1e6),
+                                    program.process.pid)
+    return program, area, result
+
+
+def program_stop(program, result):
+    result["exit"] = program.process.poll()
+    # The end of the session, as a logout would end it.
+    program.process.terminate()
+    program.process.wait(10)
+    result["stderr"] = program.stderr
+
+
+def select_times(program, screen, area, env, selections):
+    """Milliseconds from each Down key sent to the new movie's empty grid."""
+    x, y, w, h = area
+
+    def empty_grid():
+        return near(screen.pixel(x + 5, y + 5), CREAM, 3) and not screen.has_dark(x, y, w, h)
+
+    times = []
+    for _ in range(selections):
+        # The movie shown has drawn its character, so the next first frame
+        # (an empty grid) can be told from it.
+        if wait_until(lambda: screen.has_dark(x, y, w, h), 15, 0.05) is None:
+            continue
+        start = screen.key("Down")
+        seen = wait_until(empty_grid, 10)
+        if seen:
+            times.append((seen - start) / 1e6)
+    return times
+
+
+def soak_marks(program, screen, soak, pace):
+    marks = {0: pss_mb(program.process.pid)}
+    for k in range(1, soak + 1):
+        screen.key("Down" if k % 2 else "Up")
+        time.sleep(pace)
+        if k % (soak // 4) == 0:
+            time.sleep(2.0)
+            marks[k] = pss_mb(program.process.pid)
+    return marks
+
+
+def program_run(app, screen, env, selections, soak, pace):
+    """A cold start on a fresh copy of the application folder, then a second
+    start in the same folder."""
     folder = tempfile.mkdtemp(prefix="zorvina-bench-")
     try:
         copy = os.path.join(folder, "app")
         shutil.copytree(app, copy, symlinks=True)
-        program = Program([os.path.join(copy, "zorvina")], env)
-        # Anything but the black root in the top left quarter of the screen.
-        probe = [(x, y) for x in range(0, 640, 40) for y in range(0, 512, 40)]
-        shown = wait_until(lambda: any(sum(screen.pixel(x, y)) > 60 for x, y in probe))
-        result = {"window": (shown - program.started) / 1e6}
-        rows = screen.grab(0, 0, 1280, 1024)
-        top = next(y for y, row in enumerate(rows) if max(row) > 60)
-        left = min(next(x for x in range(1280) if max(row[x * 4:x * 4 + 3]) > 60)
-                   for row in rows[top:top + 531:8] if max(row) > 60)
-        ax, ay = left + 112, top + 8
-
-        first = wait_until(lambda: near(screen.pixel(ax + 5, ay + 5), cream, 3), 30)
-        result["first"] = (first - program.started) / 1e6 if first else None
-        time.sleep(1.0)
-        result["memory"] = pss_mb(program.process.pid)
-
-        def empty_grid():
-            return near(screen.pixel(ax + 5, ay + 5), cream, 3) and \
-                not screen.has_dark(ax, ay, 577, 449)
-
-        times = []
-        for k in range(selections):
-            # The movie shown has drawn its character, so the next first
-            # frame (an empty grid) can be told from it.
-            if wait_until(lambda: screen.has_dark(ax, ay, 577, 449), 15, 0.05) is None:
-                continue
-            start = time.monotonic_ns()
-            subprocess.run(["xdotool", "key", "Down"], env=env, check=True)
-            seen = wait_until(empty_grid, 10)
-            if seen:
-                times.append((seen - start) / 1e6)
-        result["selections"] = times
-
+        executable = os.path.join(copy, "zorvina")
+        program, area, result = program_start(executable, screen, env)
+        result["selections"] = select_times(program, screen, area, env, selections)
         if soak:
-            marks = {0: pss_mb(program.process.pid)}
-            for k in range(1, soak + 1):
-                subprocess.run(["xdotool", "key", "Down" if k % 2 else "Up"], env=env, check=True)
-                # About the pace of a quick child: most movies get to start.
-                time.sleep(0.08)
-                if k % (soak // 4) == 0:
-                    time.sleep(2.0)
-                    marks[k] = pss_mb(program.process.pid)
-            result["soak"] = marks
-        result["exit"] = program.process.poll()
-        program.process.terminate()
-        program.process.wait(10)
-        result["stderr"] = program.stderr
+            result["soak"] = soak_marks(program, screen, soak, pace)
+        program_stop(program, result)
+        program, area, second = program_start(executable, screen, env)
+        program_stop(program, second)
+        result["second"] = second
         return result
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
+# --- the peer: a stroke-order page in Chromium --------------------------------
+
+PEER_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8">
+<style>html, body { margin: 0; background: #fff; overflow: hidden; }
+#writer { position: absolute; left: %(left)dpx; top: %(top)dpx; }</style>
+<script src="%(library)s"></script></head>
+<body><div id="writer"></div>
+<script>
+const character = %(data)s;
+const writer = HanziWriter.create("writer", "\u5927", {
+    width: %(size)d, height: %(size)d, padding: 5, showOutline: true,
+    charDataLoader: (_, done) => done(character),
+});
+writer.loopCharacterAnimation();
+</script></body></html>
+"""
+
+# The window of the same size as the program's, the character as large as
+# the program's writing grid.
+PEER_WINDOW = (701, 531)
+PEER_WRITER = (126, 41, 449)
+
+
+def peer_run(peer, screen, env):
+    """The page animating 大 with Hanzi Writer in a fresh Chromium profile."""
+    folder = tempfile.mkdtemp(prefix="zorvina-peer-")
+    try:
+        modules = os.path.join(peer, "node_modules")
+        with open(os.path.join(modules, "hanzi-writer-data", "\u5927.json"), encoding="utf-8") as f:
+            data = f.read()
+        page = os.path.join(folder, "page.html")
+        left, top, size = PEER_WRITER
+        with open(page, "w", encoding="utf-8") as f:
+            f.write(PEER_PAGE % {"left": left, "top": top, "size": size, "data": data,
+                                 "library": "file://" + os.path.join(
+                                     modules, "hanzi-writer", "dist", "hanzi-writer.min.js")})
+        command = ["chromium", "--app=file://" + page, "--user-data-dir=" + os.path.join(folder, "profile"),
+                   "--disable-gpu", "--no-first-run", "--no-default-browser-check",
+                   "--window-position=0,0", "--window-size=%d,%d" % PEER_WINDOW]
+        if os.geteuid() == 0:
+            # --test-type keeps the bar warning of that flag off the page.
+            command += ["--no-sandbox", "--test-type"]
+        started = time.monotonic_ns()
+        browser = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            _, wx, wy = window_origin(screen)
+            result = {"strokes": first_strokes(screen, (wx + left, wy + top, size, size),
+                                               (255, 255, 255), started)}
+            result["memory"] = memory_after(started + int((result["strokes"] or 0) * 1e6),
+                                            browser.pid)
+            return result
+        finally:
+            os.killpg(browser.pid, signal.SIGTERM)
+            browser.wait(10)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
 # --- report -----------------------------------------------------------------
+
+def spread(values, unit, digits=0):
+    """Median (lowest-highest, n) of the values that were measured."""
+    values = [v for v in values if v is not None]
+    if not values:
+        return "-"
+    f = "%%.%df" % digits
+    return (f + " %s (" + f + "-" + f + ", n=%d)") % (statistics.median(values), unit,
+                                                     min(values), max(values), len(values))
+
+
+def report_harness(runs):
+    selections = [t for r in runs for t in r["selections"]]
+    print("\nmedians over %d runs:" % len(runs))
+    print("  launch -> window shown:        " + spread([r["window"] for r in runs], "ms"))
+    print("  launch -> first movie frame:   " + spread([r["first"] for r in runs], "ms"))
+    print("  selection -> new first frame:  " + spread(selections, "ms", 1))
+    print("  memory (PSS, all processes):   " + spread([r["memory"] for r in runs], "MB"))
+    print("  movieShown -> on screen:       " + spread([r["signal_to_screen"] for r in runs], "ms", 1))
+
+
+def report_program(runs):
+    second = [r["second"] for r in runs]
+    peers = [r["peer"] for r in runs if "peer" in r]
+    print("\n%d runs, median (lowest-highest, n):" % len(runs))
+    for label, key, unit in (("launch -> window shown", "window", "ms"),
+                             ("launch -> first movie frame", "first", "ms"),
+                             ("launch -> first stroke pixels", "strokes", "ms"),
+                             ("memory (PSS, all processes)", "memory", "MB")):
+        print("  %s" % label)
+        print("    cold start:    " + spread([r[key] for r in runs], unit))
+        print("    second start:  " + spread([r[key] for r in second], unit))
+        if peers and key in peers[0]:
+            print("    peer page:     " + spread([p[key] for p in peers], unit))
+            ratios = [r[key] / r["peer"][key] for r in runs
+                      if "peer" in r and r[key] and r["peer"][key]]
+            print("    Zorvina / peer, cold, in each run: " + spread(ratios, "", 2))
+    selections = sorted(t for r in runs for t in r["selections"])
+    if selections:
+        print("  key press -> new movie's first frame: " + spread(selections, "ms", 1) +
+              ", 90th percentile %.1f ms" % selections[int(len(selections) * 0.9)])
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
@@ -322,10 +487,13 @@ def main():
     mode = parser.add_mutually_exclusive_group(required=True)
     mode.add_argument("--harness", help="path of playerharness")
     mode.add_argument("--program", help="application folder holding zorvina")
+    parser.add_argument("--peer", help="folder of the peer page's npm packages (program mode)")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--selections", type=int, default=20)
     parser.add_argument("--soak", type=int, default=1000,
                         help="selections of the memory soak (first run only; 0 = none)")
+    parser.add_argument("--pace", type=float, default=0.08,
+                        help="seconds between the soak's selections (program mode)")
     args = parser.parse_args()
 
     server, display = start_xvfb()
@@ -335,16 +503,29 @@ def main():
         runs = []
         for run in range(args.runs):
             soak = args.soak if run == 0 else 0
+            load = os.getloadavg()[0]
             if args.harness:
                 result = harness_run(os.path.abspath(args.harness), screen, env,
                                      args.selections, soak)
             else:
-                result = program_run(args.program, screen, env, args.selections, soak)
+                result = program_run(args.program, screen, env, args.selections, soak, args.pace)
+                if args.peer:
+                    result["peer"] = peer_run(os.path.abspath(args.peer), screen, env)
             runs.append(result)
-            print("run %d: window %.0f ms, first frame %.0f ms, selection median %.1f ms, "
-                  "memory %.0f MB" % (run + 1, result["window"], result["first"] or -1,
-                                      statistics.median(result["selections"]) if result["selections"] else -1,
-                                      result["memory"]), flush=True)
+            print("run %d (load %.1f): window %.0f ms, first frame %.0f ms, strokes %.0f ms, "
+                  "selection median %.1f ms, memory %.0f MB" % (
+                      run + 1, load, result["window"], result["first"] or -1,
+                      result.get("strokes") or -1,
+                      statistics.median(result["selections"]) if result["selections"] else -1,
+                      result["memory"]), flush=True)
+            if "second" in result:
+                print("  second start: window %.0f ms, first frame %.0f ms, strokes %.0f ms, "
+                      "memory %.0f MB" % (result["second"]["window"], result["second"]["first"] or -1,
+                                          result["second"]["strokes"] or -1,
+                                          result["second"]["memory"]))
+            if "peer" in result:
+                print("  peer page: strokes %.0f ms, memory %.0f MB"
+                      % (result["peer"]["strokes"] or -1, result["peer"]["memory"]))
             if result.get("flashes"):
                 print("  %d selections showed something between the old and the new movie"
                       % result["flashes"])
@@ -355,21 +536,11 @@ def main():
                 print("  the program ended by itself, exit code %s" % result["exit"])
             if result["stderr"]:
                 print("  stderr: %d lines, first: %s" % (len(result["stderr"]), result["stderr"][0]))
-
-        def median(key):
-            values = [r[key] for r in runs if r.get(key) is not None]
-            return statistics.median(values) if values else float("nan")
-        selections = [t for r in runs for t in r["selections"]]
-        print("\nmedians over %d runs:" % len(runs))
-        print("  launch -> window shown:        %7.0f ms" % median("window"))
-        print("  launch -> first movie frame:   %7.0f ms" % median("first"))
-        if selections:
-            print("  selection -> new first frame: %7.1f ms (%d selections, 90th percentile %.1f ms)"
-                  % (statistics.median(selections), len(selections),
-                     sorted(selections)[int(len(selections) * 0.9)]))
-        print("  memory (PSS, all processes):   %7.0f MB" % median("memory"))
-        if runs[0].get("signal_to_screen") is not None:
-            print("  movieShown -> on screen:       %7.1f ms" % median("signal_to_screen"))
+        if args.harness:
+            report_harness(runs)
+        else:
+            report_program(runs)
+        print("load average at the end: %.1f %.1f %.1f" % os.getloadavg())
     finally:
         server.terminate()
         server.wait()
