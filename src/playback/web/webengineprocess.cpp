@@ -24,10 +24,15 @@ void prepareWebEngineProcess()
 #endif
     WebEnginePlayer::registerUrlScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // A movie area needs no GPU, and the GL driver would cost some 45 MB.
-    // Composing in software also keeps Chromium from asking for GPU contexts
-    // that software GL refuses, with errors on the console.
+    // A movie area needs no GPU: Ruffle draws on a 2D canvas, and Qt Quick,
+    // which Qt WebEngine draws through, composes in software.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // Nor does anything else need OpenGL on X, where Qt would still open it
+    // for a context nobody draws with: that loads the GL driver (some 45 MB,
+    // and a slower first window) and has Mesa write a shader cache into the
+    // user's home folder. Qt says on the console that it found no OpenGL.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
     // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
