@@ -196,39 +196,28 @@ void TestNavigation::search_data()
     QTest::addColumn<int>("loads");
     QTest::addColumn<bool>("reported");
 
-    const QString ren = QStringLiteral("人");
-    QTest::newRow("typed, listed") << five << "一"
-                                   << "type"
-                                   << "四"
-                                   << "四" << 3 << 2 << false;
-    QTest::newRow("typed, the current one: no replay") << five << "三"
-                                                       << "type"
-                                                       << "三"
-                                                       << "三" << 2 << 1 << false;
-    QTest::newRow("typed, not listed") << five << "二"
-                                       << "type" << ren << QString() << 1 << 1 << true;
-    QTest::newRow("typed into an empty list")
-        << QString() << QString() << "type" << ren << ren << -1 << 0 << false;
-    QTest::newRow("second character refused") << five << QString() << "type"
-                                              << "三四"
-                                              << "三" << 2 << 1 << false;
-    QTest::newRow("replacing the character") << five << QString() << "type, select all, type"
-                                             << "三四"
-                                             << "四" << 3 << 2 << false;
-    QTest::newRow("erased: nothing happens") << five << QString() << "type, erase"
-                                             << "三" << QString() << 2 << 1 << false;
-    QTest::newRow("committed") << five << QString() << "commit"
-                               << "二"
-                               << "二" << 1 << 1 << false;
-    QTest::newRow("word committed: first character") << five << QString() << "commit"
-                                                     << "三四"
-                                                     << "三" << 2 << 1 << false;
-    QTest::newRow("word pasted: first character") << five << QString() << "paste"
-                                                  << "四五"
-                                                  << "四" << 3 << 1 << false;
-    QTest::newRow("word pasted, not listed") << five << "二"
-                                             << "paste"
-                                             << "人口" << QString() << 1 << 1 << true;
+    // clang-format off
+    const struct { const char *name, *characters, *remembered, *how, *input, *boxAfter;
+                   int rowAfter, loads; bool reported; } cases[] = {
+        {"typed, listed", "一二三四五", "一", "type", "四", "四", 3, 2, false},
+        {"typed, the current one: no replay", "一二三四五", "三", "type", "三", "三", 2, 1, false},
+        {"typed, not listed", "一二三四五", "二", "type", "人", "", 1, 1, true},
+        {"typed into an empty list", "", "", "type", "人", "人", -1, 0, false},
+        {"second character refused", "一二三四五", "", "type", "三四", "三", 2, 1, false},
+        {"replacing the character", "一二三四五", "", "type, select all, type", "三四", "四", 3, 2, false},
+        {"erased: nothing happens", "一二三四五", "", "type, erase", "三", "", 2, 1, false},
+        {"committed", "一二三四五", "", "commit", "二", "二", 1, 1, false},
+        {"word committed: first character", "一二三四五", "", "commit", "三四", "三", 2, 1, false},
+        {"word pasted: first character", "一二三四五", "", "paste", "四五", "四", 3, 1, false},
+        {"word pasted, not listed", "一二三四五", "二", "paste", "人口", "", 1, 1, true},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QTest::newRow(c.name) << QString::fromUtf8(c.characters) << QString::fromUtf8(c.remembered)
+                              << QString::fromUtf8(c.how) << QString::fromUtf8(c.input)
+                              << QString::fromUtf8(c.boxAfter) << c.rowAfter << c.loads
+                              << c.reported;
+    }
 }
 
 void TestNavigation::search()
