@@ -229,13 +229,6 @@ void TestTextFile::characters_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("empty") << QString() << QStringList();
-    QTest::newRow("in order, not sorted")
-        << QStringLiteral("口人大")
-        << QStringList{QStringLiteral("口"), QStringLiteral("人"), QStringLiteral("大")};
-    QTest::newRow("space is an item")
-        << QStringLiteral("人 口")
-        << QStringList{QStringLiteral("人"), QStringLiteral(" "), QStringLiteral("口")};
     const QString wide = QString::fromUcs4(U"\U00020000");
     QTest::newRow("pair stays whole")
         << wide + QStringLiteral("人") << QStringList{wide, QStringLiteral("人")};
