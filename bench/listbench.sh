@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 for name in full short; do
     mkdir "$work/$name"
     cp -r build/app/. "$work/$name"
-    rm -f "$work/$name/zorvina" "$work/$name/config.ini"
+    rm -f "$work/$name/zorvina"
 done
 python3 - "$work/short/hanzi.ini" <<'PY'
 import sys
