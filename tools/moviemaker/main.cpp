@@ -244,7 +244,7 @@ int main(int argc, char *argv[])
                                    .arg(character));
                 else
                     job.input.pinyinOutline = pinyinOutline(job.pinyin, font);
-                QStringList names = strokeNames.names(character);
+                QStringList names = strokeNames.names(character, job.input.data.medians);
                 const int strokes = int(job.input.data.strokes.size());
                 if (!names.isEmpty() && names.size() != strokes) {
                     miscounted.append(character);

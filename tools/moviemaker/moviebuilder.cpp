@@ -257,7 +257,10 @@ QFont pinyinFont(const QString &fontFile)
     return fontFromFile(fontFile, 56);
 }
 
-Lettering::Lettering(const QString &fontFile) : m_font(fontFromFile(fontFile, 44))
+// A count up to 第99画 fits its box at this size, so counts never shrink
+// from one stroke to the next; the longest names shrink to fit.
+Lettering::Lettering(const QString &fontFile)
+    : m_nameFont(fontFromFile(fontFile, 56)), m_countFont(fontFromFile(fontFile, 40))
 {
 }
 
@@ -265,23 +268,24 @@ void Lettering::label(MovieInput &input, const QStringList &names, int strokeCou
 {
     input.strokeNames.clear();
     for (const QString &name : names)
-        input.strokeNames.append(fitted(name, MovieLayout::StrokeNameBox));
+        input.strokeNames.append(fitted(name, m_nameFont, MovieLayout::StrokeNameBox));
     input.strokeCounts.clear();
     for (int i = 1; i <= strokeCount; ++i)
         input.strokeCounts.append(
-            fitted(QStringLiteral("第%1画").arg(i), MovieLayout::StrokeCountBox));
-    input.total = fitted(QStringLiteral("共%1画").arg(strokeCount), MovieLayout::StrokeCountBox);
+            fitted(QStringLiteral("第%1画").arg(i), m_countFont, MovieLayout::StrokeCountBox));
+    input.total =
+        fitted(QStringLiteral("共%1画").arg(strokeCount), m_countFont, MovieLayout::StrokeCountBox);
 }
 
 // Centred in the box, made smaller if it would not fit.
-Label Lettering::fitted(const QString &text, const QRectF &box)
+Label Lettering::fitted(const QString &text, const QFont &font, const QRectF &box)
 {
     if (text.isEmpty())
         return Label();
     QPainterPath &drawn = m_drawn[text + QString::number(box.top())];
     if (drawn.isEmpty()) {
         QPainterPath path;
-        path.addText(0, 0, m_font, text);
+        path.addText(0, 0, font, text);
         const QRectF bounds = path.boundingRect();
         const double scale =
             std::min({1.0, box.width() / bounds.width(), box.height() / bounds.height()});

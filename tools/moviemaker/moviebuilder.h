@@ -22,8 +22,8 @@ const QSize Stage(577, 449);
 constexpr double FramesPerSecond = 24.0;
 const QRectF Grid(24, 80, 360, 360);
 const QRectF PinyinBand(24, 0, 360, 80);
-const QRectF StrokeNameBox(400, 150, 160, 64);
-const QRectF StrokeCountBox(400, 246, 160, 52);
+const QRectF StrokeNameBox(396, 136, 172, 80);
+const QRectF StrokeCountBox(396, 240, 172, 56);
 // From the stroke data's 1024 square onto the grid.
 QTransform characterToStage();
 // The widest brush that reveals a stroke, in stage pixels.
@@ -91,9 +91,10 @@ public:
     void label(MovieInput &input, const QStringList &names, int strokeCount);
 
 private:
-    Label fitted(const QString &text, const QRectF &box);
+    Label fitted(const QString &text, const QFont &font, const QRectF &box);
 
-    QFont m_font;
+    QFont m_nameFont;
+    QFont m_countFont;
     QHash<QString, QPainterPath> m_drawn;
 };
 

@@ -1,14 +1,16 @@
 #include "strokenames.h"
+#include "frameplan.h"
 #include "makererror.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace {
 
 // The data's stroke letters whose name is one standard stroke type. Left
-// out on purpose: e (横撇 or 横钩), y (斜钩 or 卧钩), v (横折折 or 横折弯),
+// out on purpose (but see byShape): e (横撇 or 横钩), y (斜钩 or 卧钩), v (横折折 or 横折弯),
 // x (竖折撇 or 竖折折), w (横折折折钩 or 横撇弯钩), and two the data names
 // by one of the types it stands for: b (竖弯, also used for 竖折 as in 山)
 // and o (横斜钩, also used for 横折弯钩 as in 九).
@@ -38,6 +40,35 @@ QString nameOf(QChar letter)
     return names.value(letter);
 }
 
+// Two of the shared letters, told apart by the centre line where the shapes
+// differ plainly. 横钩 ends in a short hook (the part after the corner at
+// most 0.3 of the horizontal part, as in 买 写 军), 横撇 in a long sweep (at
+// least 0.9, as in 又 水 多). 卧钩 lies flat (at most 0.8 as tall as wide, as
+// in 心 必), 斜钩 stands (over 1.1, as in 戈 我). Anything between is left
+// unnamed.
+QString byShape(QChar letter, const QPolygonF &median)
+{
+    if (median.size() < 2)
+        return QString();
+    if (letter == QLatin1Char('e')) {
+        const auto corner = std::max_element(median.begin(), median.end(),
+                                             [](QPointF a, QPointF b) { return a.x() < b.x(); });
+        const double across = polylineLength(QPolygonF(QList<QPointF>(median.begin(), corner + 1)));
+        const double after = polylineLength(QPolygonF(QList<QPointF>(corner, median.end())));
+        if (across > 0 && after / across <= 0.3)
+            return QStringLiteral("横钩");
+        if (across > 0 && after / across >= 0.9)
+            return QStringLiteral("横撇");
+    } else if (letter == QLatin1Char('y')) {
+        const QRectF box = median.boundingRect();
+        if (box.width() > 0 && box.height() / box.width() <= 0.8)
+            return QStringLiteral("卧钩");
+        if (box.width() > 0 && box.height() / box.width() > 1.1)
+            return QStringLiteral("斜钩");
+    }
+    return QString();
+}
+
 } // namespace
 
 StrokeNames::StrokeNames(const QString &orderScript)
@@ -65,10 +96,14 @@ StrokeNames::StrokeNames(const QString &orderScript)
         m_types.insert(it.key(), it.value().toString());
 }
 
-QStringList StrokeNames::names(const QString &character) const
+QStringList StrokeNames::names(const QString &character, const QList<QPolygonF> &medians) const
 {
+    const QString types = m_types.value(character);
+    const bool shapesKnown = medians.size() == types.size();
     QStringList names;
-    for (const QChar letter : m_types.value(character))
-        names.append(nameOf(letter));
+    for (int i = 0; i < types.size(); ++i) {
+        const QString name = nameOf(types[i]);
+        names.append(name.isEmpty() && shapesKnown ? byShape(types[i], medians[i]) : name);
+    }
     return names;
 }

@@ -2,6 +2,8 @@
 #define ZORVINA_STROKENAMES_H
 
 #include <QHash>
+#include <QList>
+#include <QPolygonF>
 #include <QString>
 #include <QStringList>
 
@@ -15,10 +17,11 @@ public:
     explicit StrokeNames(const QString &orderScript);
 
     // One name per stroke in writing order, or an empty list when the
-    // character is not in the data. A name is empty where the data's stroke
-    // type stands for two standard types (横撇 and 横钩 share one letter):
-    // the movie then shows only the count rather than risk a wrong name.
-    QStringList names(const QString &character) const;
+    // character is not in the data. Where the data's stroke type stands for
+    // two standard types (横撇 and 横钩 share one letter) the stroke's centre
+    // line decides when it clearly can; otherwise the name is empty and the
+    // movie shows only the count rather than risk a wrong name.
+    QStringList names(const QString &character, const QList<QPolygonF> &medians = {}) const;
 
 private:
     QHash<QString, QString> m_types; // character -> one letter per stroke
