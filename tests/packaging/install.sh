@@ -26,7 +26,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
     fail "bin/zorvina does not lead to the program in lib/zorvina"
 for size in 16 24 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
-    identify -format '%wx%h' "$icon" | grep -qx "${size}x${size}" || fail "no ${size} px icon"
+    [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "no ${size} px icon"
 done
 for file in lib/zorvina/hanzi.ini lib/zorvina/harrow.cur lib/zorvina/ruffle/ruffle.js \
     share/man/man1/zorvina.1.gz share/doc/zorvina/copyright bin/zorvina-moviemaker \
