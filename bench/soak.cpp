@@ -78,17 +78,22 @@ int main(int argc, char *argv[])
             step.start();
         }
     });
+    // The controls by object name, as a user's tools would see them.
+    auto *list = window.findChild<CharacterList *>(QStringLiteral("List1"));
+    auto *up = window.findChild<PictureButton *>(QStringLiteral("cmdUp"));
+    auto *down = window.findChild<PictureButton *>(QStringLiteral("cmdDown"));
+    auto *box = window.findChild<SearchBox *>(QStringLiteral("txtInput"));
     QObject::connect(&step, &QTimer::timeout, &app, [&] {
-        const int count = window.List1->count();
+        const int count = list->count();
         switch (done % 3) {
         case 0:
-            window.cmdDown->click();
+            down->click();
             break;
         case 1:
-            window.cmdUp->click();
+            up->click();
             break;
         default:
-            window.txtInput->setText(window.List1->item((done * 7) % count)->text());
+            box->setText(list->item((done * 7) % count)->text());
             break;
         }
         if (++done == selections) {
@@ -102,7 +107,7 @@ int main(int argc, char *argv[])
             });
         }
     });
-    if (window.List1->count() == 0) {
+    if (list->count() == 0) {
         std::fprintf(stderr, "the character list is empty\n");
         return 1;
     }

@@ -40,13 +40,6 @@ public:
     // The application-wide pointer: 0 the default one, 99 the custom one.
     int pointerSetting() const { return m_pointerSetting; }
 
-    CharacterList *List1;
-    QWidget *objSh;
-    SearchBox *txtInput;
-    PictureButton *cmdUp;
-    PictureButton *cmdDown;
-    PictureButton *cmdClose;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -65,6 +58,13 @@ private:
     void cmdDown_Click();
     void txtInput_Change();
 
+    // Tests and tools reach these by their object names.
+    CharacterList *List1;
+    QWidget *objSh;
+    SearchBox *txtInput;
+    PictureButton *cmdUp;
+    PictureButton *cmdDown;
+    PictureButton *cmdClose;
     AppFolder m_folder;
     MoviePlayer &m_player;
     Dialogs &m_dialogs;
