@@ -1,25 +1,21 @@
 // The movie maker's inputs: stroke data, readings, character lists, speech.
 #include "characterdata.h"
+#include "fileerror.h"
 #include "listfile.h"
 #include "makererror.h"
 #include "readings.h"
 #include "speech.h"
+#include "textfile.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 const QString Fixtures = QStringLiteral(ZORVINA_TEST_DATA "/moviemaker");
-
-QByteArray readAll(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(fileName));
-    return file.readAll();
-}
+const QString RealData = QStringLiteral(ZORVINA_HANZI_DATA);
 
 void writeAll(const QString &fileName, const QByteArray &bytes)
 {
@@ -71,11 +67,9 @@ private Q_SLOTS:
     void readings_data();
     void readings();
     void unknownReading();
-    void characterLists_data();
-    void characterLists();
-    void listWithNonCharacterIsRefused();
-    void hanziIniIsGb18030WithCrLf();
-    void configIsNotOverwritten();
+    void teachingOrder();
+    void hanziIniReadAsTheProgramReadsIt_data();
+    void hanziIniReadAsTheProgramReadsIt();
     void wavParsing();
     void badWavIsRefused_data();
     void badWavIsRefused();
@@ -159,8 +153,7 @@ void TestMovieData::refusesBadCharacters()
 // two-unit form too: 𠂉 is in the data as a component.
 void TestMovieData::loadsRealData()
 {
-    const CharacterData yong =
-        loadCharacter(QStringLiteral(ZORVINA_HANZI_DATA), QStringLiteral("永"));
+    const CharacterData yong = loadCharacter(RealData, QStringLiteral("永"));
     QCOMPARE(yong.strokes.size(), 5);
     for (const QPainterPath &stroke : yong.strokes)
         QVERIFY(QRectF(0, 0, 1024, 1024).contains(stroke.boundingRect()));
@@ -215,62 +208,62 @@ void TestMovieData::unknownReading()
     QVERIFY_THROWS_EXCEPTION(MakerError, Readings(Fixtures, QStringLiteral("missing.txt")));
 }
 
-void TestMovieData::characterLists_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList yiErSan{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")};
-    // 一二三 in GB18030 is D2BB B6FE C8FD.
-    QTest::newRow("hanzi.ini in GB18030") << QByteArray::fromHex("D2BBB6FEC8FD0D0A") << yiErSan;
-    QTest::newRow("hanzi.ini in UTF-8 with BOM")
-        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("一二三\r\n").toUtf8() << yiErSan;
-    QTest::newRow("teaching order with comments and repeats")
-        << QStringLiteral("# numbers 一 to 十\n一\n\n二\n  三 \n一\n").toUtf8() << yiErSan;
-    QTest::newRow("characters beyond two bytes")
-        << QStringLiteral("𠂉一").toUtf8()
-        << QStringList{QStringLiteral("𠂉"), QStringLiteral("一")};
-}
-
-void TestMovieData::characterLists()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, expected);
-    QTemporaryDir dir;
-    writeAll(dir.filePath(QStringLiteral("list.txt")), bytes);
-    QCOMPARE(readCharacterList(dir.filePath(QStringLiteral("list.txt"))), expected);
-}
-
-void TestMovieData::listWithNonCharacterIsRefused()
+void TestMovieData::teachingOrder()
 {
     QTemporaryDir dir;
-    writeAll(dir.filePath(QStringLiteral("list.txt")), QStringLiteral("一a二").toUtf8());
-    QVERIFY_THROWS_EXCEPTION(MakerError,
-                             readCharacterList(dir.filePath(QStringLiteral("list.txt"))));
-    QVERIFY_THROWS_EXCEPTION(MakerError, readCharacterList(dir.filePath(QStringLiteral("none"))));
+    const QString order = dir.filePath(QStringLiteral("order.txt"));
+    writeAll(order, QStringLiteral("# numbers 一 to 十\n一\n\n二\n  三 \n一\n𠂉\n").toUtf8());
+    QCOMPARE(readTeachingOrder(order), (QStringList{QStringLiteral("一"), QStringLiteral("二"),
+                                                    QStringLiteral("三"), QStringLiteral("𠂉")}));
+    writeAll(order, QStringLiteral("一a二").toUtf8());
+    QVERIFY_THROWS_EXCEPTION(MakerError, readTeachingOrder(order));
+    QVERIFY_THROWS_EXCEPTION(MakerError, readTeachingOrder(dir.filePath(QStringLiteral("none"))));
     QVERIFY_THROWS_EXCEPTION(MakerError, splitCharacters(QStringLiteral("一/二")));
 }
 
-void TestMovieData::hanziIniIsGb18030WithCrLf()
+void TestMovieData::hanziIniReadAsTheProgramReadsIt_data()
 {
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("hanzi.ini"));
-    writeHanziIni(ini, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
-    QCOMPARE(readAll(ini).toHex(' '), QByteArray::fromHex("D2BBB6FEC8FD0D0A").toHex(' '));
-    QCOMPARE(readCharacterList(ini).size(), 3);
-    // A folder that does not exist: refused, nothing left behind.
-    QVERIFY_THROWS_EXCEPTION(MakerError,
-                             writeHanziIni(dir.filePath(QStringLiteral("no/hanzi.ini")), {}));
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("made"); // null when the program refuses the file
+    QTest::addColumn<QStringList>("skipped");
+
+    const auto gb18030 = [](const QString &text) { return QStringEncoder("GB18030").encode(text); };
+    const QStringList none;
+    QTest::newRow("gb18030, crlf") << gb18030(QStringLiteral("一二三\r\n")) << "一二三" << none;
+    QTest::newRow("only the first line") << gb18030(QStringLiteral("一\r\n二\n")) << "一" << none;
+    QTest::newRow("lone cr") << gb18030(QStringLiteral("一\r二")) << "一" << none;
+    QTest::newRow("utf-8 with bom")
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("一二\r\n").toUtf8() << "一二" << none;
+    QTest::newRow("utf-8 without bom") << QStringLiteral("一二三").toUtf8() << QString() << none;
+    QTest::newRow("undecodable byte") << QByteArray("\xD2\xBB\xFF\r\n") << QString() << none;
+    // 𠀀 is a real character the stroke data does not have.
+    QTest::newRow("what cannot have a movie")
+        << gb18030(QStringLiteral("一 二一a𠀀")) << "一二"
+        << QStringList{QStringLiteral("' ' (a space)"),
+                       QStringLiteral("'a' (not a Chinese character)"),
+                       QStringLiteral("'𠀀' (not in the stroke data)")};
 }
 
-void TestMovieData::configIsNotOverwritten()
+void TestMovieData::hanziIniReadAsTheProgramReadsIt()
 {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, made);
+    QFETCH(QStringList, skipped);
     QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("config.ini"));
-    QVERIFY(writeConfigIfMissing(config, QStringLiteral("一")));
-    QCOMPARE(readAll(config), QByteArray::fromHex("D2BB0D0A"));
-    writeAll(config, QByteArray::fromHex("C8FD0D0A")); // the child moved on to 三
-    QVERIFY(!writeConfigIfMissing(config, QStringLiteral("一")));
-    QCOMPARE(readAll(config), QByteArray::fromHex("C8FD0D0A"));
+    const QString ini = dir.filePath(QStringLiteral("hanzi.ini"));
+    writeAll(ini, bytes);
+    QStringList toolSkipped;
+    if (made.isNull()) {
+        QVERIFY_THROWS_EXCEPTION(FileError, readCharacterList(ini));
+        QVERIFY_THROWS_EXCEPTION(FileError, readHanziIni(ini, RealData, toolSkipped));
+        return;
+    }
+    const QStringList tool = readHanziIni(ini, RealData, toolSkipped);
+    QCOMPARE(tool, charactersOf(made));
+    QCOMPARE(toolSkipped, skipped);
+    // Every character the program shows has a movie or is named as left out.
+    for (const QString &shown : readCharacterList(ini))
+        QVERIFY(tool.contains(shown) || toolSkipped.join(QString()).contains(shown));
 }
 
 void TestMovieData::wavParsing()

@@ -2,7 +2,6 @@
 // read back and painted by a reference renderer.
 #include "characterdata.h"
 #include "frameplan.h"
-#include "listfile.h"
 #include "moviebuilder.h"
 #include "readings.h"
 #include "speech.h"
@@ -11,6 +10,7 @@
 #include "strokereveal.h"
 #include "swfraster.h"
 #include "swfreader.h"
+#include "textfile.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,41 +1,11 @@
 #include "listfile.h"
 #include "characterdata.h"
 #include "makererror.h"
+#include "textfile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QSet>
 #include <QStringDecoder>
-#include <QStringEncoder>
-
-namespace {
-
-QString decode(const QByteArray &bytes, const QString &fileName)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString asUtf8 = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return asUtf8;
-    QStringDecoder gb18030("GB18030");
-    const QString text = gb18030.decode(bytes);
-    if (!gb18030.isValid() || gb18030.hasError())
-        throw MakerError(QStringLiteral("%1 is neither UTF-8 nor GB18030 text").arg(fileName));
-    return text;
-}
-
-void saveWhole(const QString &fileName, const QString &text)
-{
-    QStringEncoder gb18030("GB18030");
-    const QByteArray bytes = gb18030.encode(text);
-    if (!gb18030.isValid() || gb18030.hasError())
-        throw MakerError(QStringLiteral("Cannot write %1 in GB18030").arg(fileName));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw MakerError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
-}
-
-} // namespace
 
 QStringList splitCharacters(const QString &text)
 {
@@ -52,12 +22,35 @@ QStringList splitCharacters(const QString &text)
     return characters;
 }
 
-QStringList readCharacterList(const QString &fileName)
+QStringList readHanziIni(const QString &fileName, const QString &dataDir, QStringList &skipped)
+{
+    QStringList characters;
+    QSet<QString> seen;
+    for (const QString &character : readCharacterList(fileName)) {
+        if (seen.contains(character))
+            continue;
+        seen.insert(character);
+        if (character.trimmed().isEmpty())
+            skipped.append(QStringLiteral("'%1' (a space)").arg(character));
+        else if (!isSingleCharacter(character))
+            skipped.append(QStringLiteral("'%1' (not a Chinese character)").arg(character));
+        else if (!QFile::exists(dataDir + QLatin1Char('/') + character + QStringLiteral(".json")))
+            skipped.append(QStringLiteral("'%1' (not in the stroke data)").arg(character));
+        else
+            characters.append(character);
+    }
+    return characters;
+}
+
+QStringList readTeachingOrder(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw MakerError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    const QString text = decode(file.readAll(), fileName);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(file.readAll());
+    if (utf8.hasError())
+        throw MakerError(QStringLiteral("%1 is not UTF-8 text").arg(fileName));
     QStringList characters;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         if (line.trimmed().startsWith(QLatin1Char('#')))
@@ -76,14 +69,14 @@ QStringList readCharacterList(const QString &fileName)
 
 void writeHanziIni(const QString &fileName, const QStringList &characters)
 {
-    saveWhole(fileName, characters.join(QString()) + QStringLiteral("\r\n"));
+    writeSingleLine(fileName, characters.join(QString()));
 }
 
 bool writeConfigIfMissing(const QString &fileName, const QString &character)
 {
     if (QFile::exists(fileName))
         return false;
-    saveWhole(fileName, character + QStringLiteral("\r\n"));
+    writeSingleLine(fileName, character);
     return true;
 }
 

@@ -93,8 +93,15 @@ QStringList collectCharacters(const QCommandLineParser &parser)
                 characters.append(character);
         }
     };
-    for (const QString &list : parser.values(QStringLiteral("list")))
-        add(readCharacterList(list));
+    for (const QString &order : parser.values(QStringLiteral("order")))
+        add(readTeachingOrder(order));
+    for (const QString &list : parser.values(QStringLiteral("list"))) {
+        QStringList skipped;
+        add(readHanziIni(list, parser.value(QStringLiteral("data")), skipped));
+        if (!skipped.isEmpty())
+            std::printf("Left out of %s, no movie can be made of them: %s\n", qUtf8Printable(list),
+                        qUtf8Printable(skipped.join(QStringLiteral(", "))));
+    }
     for (const QString &argument : parser.positionalArguments())
         add(splitCharacters(argument));
     return characters;
@@ -156,8 +163,10 @@ int main(int argc, char *argv[])
     };
     const QCommandLineOption out =
         option("out", "Folder for the movies (the program's hanzi folder).", "folder");
+    const QCommandLineOption order = option(
+        "order", "Also make every character of this teaching order (UTF-8, one a line).", "file");
     const QCommandLineOption list =
-        option("list", "Also make every character listed in this file (hanzi.ini, or one a line).",
+        option("list", "Also make every character of this hanzi.ini, read as the program reads it.",
                "file");
     const QCommandLineOption fillFrom =
         option("fill-from", "Frequency list to add characters from, most frequent first.", "file");
@@ -183,8 +192,8 @@ int main(int argc, char *argv[])
                dataPath("voices", ZORVINA_VOICE_DATA));
     const QCommandLineOption jobs =
         option("jobs", "Movies made at the same time (default: cores).", "count");
-    parser.addOptions(
-        {out, list, fillFrom, fillTo, writeList, writeConfig, cache, data, readings, voices, jobs});
+    parser.addOptions({out, order, list, fillFrom, fillTo, writeList, writeConfig, cache, data,
+                       readings, voices, jobs});
     parser.process(app);
 
     if (!parser.isSet(out)) {
@@ -198,7 +207,7 @@ int main(int argc, char *argv[])
         if (parser.isSet(fillFrom))
             lacking = fillByFrequency(characters, parser.value(fillFrom),
                                       parser.value(fillTo).toInt(), parser.value(data));
-    } catch (const MakerError &error) {
+    } catch (const MessageError &error) {
         printError(error.message());
         return 2;
     }
@@ -312,7 +321,7 @@ int main(int argc, char *argv[])
             writeHanziIni(parser.value(writeList), characters);
         if (parser.isSet(writeConfig))
             writeConfigIfMissing(parser.value(writeConfig), characters.first());
-    } catch (const MakerError &error) {
+    } catch (const MessageError &error) {
         printError(error.message());
         return 1;
     }
