@@ -227,18 +227,23 @@ void TestMovieData::hanziIniReadAsTheProgramReadsIt_data()
     QTest::addColumn<QString>("made"); // null when the program refuses the file
     QTest::addColumn<QStringList>("skipped");
 
-    const auto gb18030 = [](const QString &text) { return QStringEncoder("GB18030").encode(text); };
+    const auto gb18030 = [](const QString &text) -> QByteArray {
+        return QStringEncoder("GB18030").encode(text);
+    };
     const QStringList none;
-    QTest::newRow("gb18030, crlf") << gb18030(QStringLiteral("一二三\r\n")) << "一二三" << none;
-    QTest::newRow("only the first line") << gb18030(QStringLiteral("一\r\n二\n")) << "一" << none;
-    QTest::newRow("lone cr") << gb18030(QStringLiteral("一\r二")) << "一" << none;
+    QTest::newRow("gb18030, crlf")
+        << gb18030(QStringLiteral("一二三\r\n")) << QStringLiteral("一二三") << none;
+    QTest::newRow("only the first line")
+        << gb18030(QStringLiteral("一\r\n二\n")) << QStringLiteral("一") << none;
+    QTest::newRow("lone cr") << gb18030(QStringLiteral("一\r二")) << QStringLiteral("一") << none;
     QTest::newRow("utf-8 with bom")
-        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("一二\r\n").toUtf8() << "一二" << none;
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("一二\r\n").toUtf8()
+        << QStringLiteral("一二") << none;
     QTest::newRow("utf-8 without bom") << QStringLiteral("一二三").toUtf8() << QString() << none;
     QTest::newRow("undecodable byte") << QByteArray("\xD2\xBB\xFF\r\n") << QString() << none;
     // 𠀀 is a real character the stroke data does not have.
     QTest::newRow("what cannot have a movie")
-        << gb18030(QStringLiteral("一 二一a𠀀")) << "一二"
+        << gb18030(QStringLiteral("一 二一a𠀀")) << QStringLiteral("一二")
         << QStringList{QStringLiteral("' ' (a space)"),
                        QStringLiteral("'a' (not a Chinese character)"),
                        QStringLiteral("'𠀀' (not in the stroke data)")};
