@@ -1,5 +1,7 @@
 #include "loadqueue.h"
 
+#include <utility>
+
 LoadQueue::LoadQueue(MoviePage *page) : m_page(page)
 {
 }
@@ -7,6 +9,8 @@ LoadQueue::LoadQueue(MoviePage *page) : m_page(page)
 void LoadQueue::request(const QString &path)
 {
     m_waiting = path;
+    m_newest = path;
+    m_newestLosses = 0;
     startWaiting();
 }
 
@@ -24,18 +28,28 @@ void LoadQueue::loadFinished(int ticket)
     startWaiting();
 }
 
-void LoadQueue::pageLost()
+std::optional<QString> LoadQueue::pageLost()
 {
+    // A page that never got ready had nothing to lose.
+    if (!m_ready)
+        return std::nullopt;
     m_ready = false;
     m_loadingTicket = 0;
+    if (m_waiting || !m_newest)
+        return std::nullopt;
+    if (++m_newestLosses < 2) {
+        m_waiting = m_newest;
+        return std::nullopt;
+    }
+    return std::exchange(m_newest, std::nullopt);
 }
 
 void LoadQueue::startWaiting()
 {
     if (!m_ready || isLoading() || !m_waiting)
         return;
-    const QString path = *m_waiting;
+    m_loadingPath = *m_waiting;
     m_waiting.reset();
     m_loadingTicket = ++m_lastTicket;
-    m_page->startLoad(m_loadingTicket, path);
+    m_page->startLoad(m_loadingTicket, m_loadingPath);
 }

@@ -28,11 +28,15 @@ public:
     // Reports the end of the load with this ticket, played or not. Reports
     // for any other ticket are stale and ignored.
     void loadFinished(int ticket);
-    // The page went away (reloaded or crashed) together with its load.
-    void pageLost();
+    // The page went away (crashed, hung or reloaded) together with its load
+    // and the movie it showed. The newest request plays again on the next
+    // page, unless a page went away with it once already: a movie that takes
+    // the page down every time is dropped then, and returned.
+    std::optional<QString> pageLost();
 
     bool isLoading() const { return m_loadingTicket != 0; }
     int loadingTicket() const { return m_loadingTicket; }
+    QString loadingPath() const { return m_loadingPath; }
 
 private:
     void startWaiting();
@@ -41,7 +45,10 @@ private:
     bool m_ready = false;
     int m_loadingTicket = 0;
     int m_lastTicket = 0;
+    QString m_loadingPath;
     std::optional<QString> m_waiting;
+    std::optional<QString> m_newest;
+    int m_newestLosses = 0;
 };
 
 #endif

@@ -14,8 +14,8 @@ function addFrame() {
         const frame = document.createElement("iframe");
         frame.addEventListener("load", () => resolve(frame), { once: true });
         frame.src = "stage.html";
-        // Above the frame showing movies now, but invisible until its first
-        // movie is drawn.
+        // Above the frame showing movies now, but invisible and out of reach
+        // of the pointer until its first movie is drawn.
         frame.className = "waiting";
         document.getElementById("stage").append(frame);
     });
@@ -39,7 +39,7 @@ function prepareFreshFrame() {
     freshFrame = pending;
     addFrame().then(async (frame) => {
         pending.frame = frame;
-        pending.ready = await safely(() => frame.contentWindow.rufflePlaysAtAll());
+        pending.ready = await works(frame);
         if (!pending.ready) {
             frame.remove();
             if (freshFrame === pending)
@@ -50,8 +50,14 @@ function prepareFreshFrame() {
 
 async function play(url) {
     const target = freshFrame && freshFrame.ready ? freshFrame : shownFrame;
-    if (!(await target.frame.contentWindow.playMovie(url)))
+    if (!(await target.frame.contentWindow.playMovie(url))) {
+        // The movie may have broken the fresh frame; another one comes later.
+        if (target !== shownFrame) {
+            target.frame.remove();
+            freshFrame = null;
+        }
         return false;
+    }
     if (target !== shownFrame) {
         target.frame.className = "";
         shownFrame.frame.remove();
@@ -63,21 +69,36 @@ async function play(url) {
     return true;
 }
 
-// Whether Ruffle has played anything yet. Until it has, a failed load may
-// mean that Ruffle itself cannot start (its WebAssembly is damaged, say),
-// which is worth telling from one bad movie.
-let rufflePlayed = false;
+// Whether the frame's Ruffle still plays anything (an empty movie).
+function works(frame) {
+    return safely(() => frame.contentWindow.rufflePlaysAtAll());
+}
 
+async function replaceShownFrame() {
+    shownFrame.frame.remove();
+    const frame = await addFrame();
+    frame.className = "";
+    shownFrame = { frame, movies: 0 };
+}
+
+// A movie can make Ruffle panic (a bitmap too big to allocate, a string that
+// doubles until memory runs out), as it loads or while it plays; from then on
+// that Ruffle refuses every movie and keeps whatever memory the movie took.
+// So after a failed load the frame has to play an empty movie, or a fresh
+// frame takes its place and the movie gets a second chance there. A player
+// that cannot play even in a fresh frame cannot start at all (its
+// WebAssembly is damaged, say), which is worth telling from one bad movie.
 async function load(bridge, ticket, url) {
-    const shown = await safely(() => play(url));
-    if (shown) {
-        rufflePlayed = true;
-    } else if (!rufflePlayed) {
-        rufflePlayed = await safely(() => shownFrame.frame.contentWindow.rufflePlaysAtAll());
-        if (!rufflePlayed) {
+    let shown = await safely(() => play(url));
+    if (!shown && !(await works(shownFrame.frame))) {
+        await replaceShownFrame();
+        if (!(await works(shownFrame.frame))) {
             bridge.ready(false);
             return;
         }
+        shown = await safely(() => play(url));
+        if (!shown && !(await works(shownFrame.frame)))
+            await replaceShownFrame();
     }
     bridge.loadEnded(ticket, shown);
 }

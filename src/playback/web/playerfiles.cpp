@@ -15,6 +15,12 @@ const QLatin1String host("player");
 const QLatin1String rufflePrefix("/ruffle/");
 const QLatin1String moviePrefix("/movie/");
 
+// A character's movie is some kilobytes. Ruffle holds on to the memory of
+// the biggest movie it has played for as long as it runs, and the whole
+// movie is read at once, so a file far beyond any real one is refused
+// unread.
+constexpr qint64 maxMovieSize = 64 * 1024 * 1024;
+
 // A single file name: no folders, no "..", nothing hidden.
 bool isPlainName(const QString &name)
 {
@@ -142,7 +148,7 @@ std::unique_ptr<QIODevice> PlayerFiles::openMovie(const QString &name, QByteArra
         !isPlayable(m_moviePath))
         return nullptr;
     QFile file(m_moviePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (file.size() > maxMovieSize || !file.open(QIODevice::ReadOnly))
         return nullptr;
     // Read now: the window replaces the file in Work on the next selection.
     auto movie = std::make_unique<QBuffer>();

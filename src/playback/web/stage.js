@@ -71,11 +71,28 @@ window.fetch = async (resource) => {
     });
 };
 
-// Ruffle's "About" menu item opens a web site.
+// Nothing here may open a browser.
 window.open = () => null;
 
 function nextFrame() {
     return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+}
+
+// Ruffle's "About Ruffle" item (in every language it names Ruffle and its
+// version) would open Ruffle's web site: it is left out as Ruffle fills the
+// menu, together with the separator before it, so the menu is measured and
+// placed without it.
+function leaveOutAbout(menu) {
+    const version = window.RufflePlayer.newest().version.split("+")[0];
+    const append = menu.appendChild.bind(menu);
+    menu.appendChild = (item) => {
+        const text = item.dataset.text || "";
+        if (!(text.includes("Ruffle") && text.includes(version)))
+            return append(item);
+        if (menu.lastChild && menu.lastChild.classList.contains("menu-separator"))
+            menu.lastChild.remove();
+        return item;
+    };
 }
 
 function createPlayer() {
@@ -83,7 +100,12 @@ function createPlayer() {
     const style = document.createElement("style");
     style.textContent = hiddenParts;
     player.shadowRoot.appendChild(style);
+    leaveOutAbout(player.shadowRoot.getElementById("context-menu"));
     return player;
+}
+
+function panicked(player) {
+    return player.shadowRoot.getElementById("panic") !== null;
 }
 
 // Resolves to whether Ruffle took the movie. Ruffle reports a movie it cannot
@@ -97,7 +119,7 @@ function startMovie(player, bytes) {
         };
         const timer = setTimeout(() => done(false), loadTimeoutMs);
         const watcher = new MutationObserver(() => {
-            if (player.shadowRoot.getElementById("panic"))
+            if (panicked(player))
                 done(false);
         });
         watcher.observe(player.shadowRoot, { childList: true, subtree: true });
@@ -126,6 +148,11 @@ async function play(bytes) {
     // comes before this one; the old movie goes in the same frame, so no
     // frame shows neither.
     await nextFrame();
+    // Some movies load and then make Ruffle panic as it draws them.
+    if (panicked(player)) {
+        player.remove();
+        return false;
+    }
     if (shownPlayer) {
         // Taken out of the page, a player stops its movie and frees it.
         shownPlayer.remove();

@@ -11,10 +11,41 @@
 #include <QWebEngineProfile>
 #include <QWebEngineUrlScheme>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#endif
+
 namespace {
 
 // A renderer that dies again right after each restart is not going to recover.
 constexpr int maxCrashes = 3;
+
+// While a load is out, the page is asked every so often for a sign of life.
+// A live page answers within milliseconds even while it loads, but one whose
+// script runs without end (an endless loop in a movie, a shape Ruffle takes
+// ages to draw) answers nothing at all: after hangLimit it counts as hung.
+// The first load of a page compiles Ruffle and takes seconds on a busy
+// machine, which is why the load itself gets far longer (Ruffle gives up
+// on a movie after 10 s of its own).
+constexpr std::chrono::milliseconds watchInterval(250);
+constexpr std::chrono::milliseconds hangLimit(1500);
+constexpr std::chrono::milliseconds loadLimit(15000);
+
+// A hung renderer answers nothing, not even a reload; only ending its
+// process brings the page back.
+void endProcess(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid))) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+#else
+    ::kill(pid_t(pid), SIGKILL);
+#endif
+}
 
 QString missingFilesMessage()
 {
@@ -36,8 +67,13 @@ void WebEnginePlayer::registerUrlScheme()
 }
 
 WebEnginePlayer::WebEnginePlayer(const AppFolder &folder, QWidget *parent)
-    : QWebEngineView(parent), m_files(folder), m_queue(this), m_bridge(new PlayerBridge(this))
+    : QWebEngineView(parent), m_files(folder), m_queue(this), m_bridge(new PlayerBridge(this)),
+      m_watchdog(new QTimer(this))
 {
+    m_watchdog->setInterval(watchInterval);
+    connect(m_watchdog, &QTimer::timeout, this, &WebEnginePlayer::watchLoad);
+    connect(m_bridge, &PlayerBridge::readyReported, this, &WebEnginePlayer::onReady);
+    connect(m_bridge, &PlayerBridge::loadEndReported, this, &WebEnginePlayer::onLoadEnded);
     // The web engine's own menu (reload, view source...) has no place here;
     // Ruffle draws the movie's menu itself.
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -50,8 +86,6 @@ WebEnginePlayer::WebEnginePlayer(const AppFolder &folder, QWidget *parent)
             this, [this] { giveUp(missingFilesMessage()); }, Qt::QueuedConnection);
         return;
     }
-    connect(m_bridge, &PlayerBridge::readyReported, this, &WebEnginePlayer::onReady);
-    connect(m_bridge, &PlayerBridge::loadEndReported, this, &WebEnginePlayer::onLoadEnded);
     // Starting the web engine takes a while; the window comes first.
     QTimer::singleShot(0, this, &WebEnginePlayer::startEngine);
 }
@@ -70,9 +104,15 @@ WebEnginePlayer::~WebEnginePlayer()
 void WebEnginePlayer::LoadMovie(int layer, const QString &path)
 {
     // The program only ever shows one movie, in level 0.
-    if (m_unavailable || layer != 0)
+    if (layer != 0)
         return;
+    m_requested = path;
     m_queue.request(path);
+    if (m_unavailable) {
+        // A file put back or a resource freed since may let the player start.
+        m_unavailable = false;
+        QMetaObject::invokeMethod(this, &WebEnginePlayer::retryStart, Qt::QueuedConnection);
+    }
 }
 
 void WebEnginePlayer::childEvent(QChildEvent *event)
@@ -114,7 +154,8 @@ bool WebEnginePlayer::eventFilter(QObject *watched, QEvent *event)
 void WebEnginePlayer::startLoad(int ticket, const QString &path)
 {
     m_files.setCurrentMovie(ticket, path);
-    m_loadingPath = path;
+    m_loadClock.start();
+    m_watchdog->start();
     Q_EMIT m_bridge->loadRequested(ticket, PlayerFiles::movieUrl(ticket).toString());
 }
 
@@ -139,10 +180,7 @@ void WebEnginePlayer::startEngine()
             giveUp(brokenPlayerMessage());
     });
     // Whatever the page was doing is gone once it starts loading again.
-    connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
-        m_ready = false;
-        m_queue.pageLost();
-    });
+    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEnginePlayer::onPageLost);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             &WebEnginePlayer::onRenderProcessTerminated);
     setPage(m_page);
@@ -165,12 +203,54 @@ void WebEnginePlayer::onLoadEnded(int ticket, bool shown)
 {
     if (ticket != m_queue.loadingTicket())
         return;
-    const QString path = m_loadingPath;
+    stopWatching();
+    const QString path = m_queue.loadingPath();
     m_queue.loadFinished(ticket);
-    if (shown)
+    if (shown) {
+        m_userTold = false;
         Q_EMIT movieShown(path);
-    else
+    } else {
         Q_EMIT loadFailed(path);
+    }
+}
+
+void WebEnginePlayer::onPageLost()
+{
+    m_ready = false;
+    stopWatching();
+    if (const std::optional<QString> dropped = m_queue.pageLost())
+        Q_EMIT loadFailed(*dropped);
+}
+
+void WebEnginePlayer::watchLoad()
+{
+    const bool hung = m_pingClock.isValid() ? m_pingClock.elapsed() > hangLimit.count()
+                                            : m_loadClock.elapsed() > loadLimit.count();
+    if (hung) {
+        // The page comes back as it does after a crash, and the queue goes
+        // on with the newest request.
+        qCWarning(lcPlayer) << "the player's page stopped answering; restarting it";
+        stopWatching();
+        if (m_page->renderProcessPid() > 0)
+            endProcess(m_page->renderProcessPid());
+        else
+            m_page->load(PlayerFiles::pageUrl());
+        return;
+    }
+    if (m_pingClock.isValid())
+        return;
+    m_pingClock.start();
+    m_page->runJavaScript(QStringLiteral("0"), [this, ping = ++m_pings](const QVariant &) {
+        if (ping == m_pings)
+            m_pingClock.invalidate();
+    });
+}
+
+void WebEnginePlayer::stopWatching()
+{
+    m_watchdog->stop();
+    m_pingClock.invalidate();
+    ++m_pings;
 }
 
 void WebEnginePlayer::onRenderProcessTerminated(
@@ -187,12 +267,29 @@ void WebEnginePlayer::onRenderProcessTerminated(
     m_page->load(PlayerFiles::pageUrl());
 }
 
+void WebEnginePlayer::retryStart()
+{
+    if (!m_files.rufflePresent())
+        giveUp(missingFilesMessage());
+    else if (m_page)
+        m_page->load(PlayerFiles::pageUrl());
+    else
+        startEngine();
+}
+
 void WebEnginePlayer::giveUp(const QString &message)
 {
     if (m_unavailable)
         return;
     m_unavailable = true;
     m_ready = false;
+    m_crashes = 0;
+    stopWatching();
+    if (m_userTold) {
+        Q_EMIT loadFailed(m_requested);
+        return;
+    }
+    m_userTold = true;
     Q_EMIT unavailable(message);
 }
 

@@ -5,12 +5,14 @@
 #include "movieplayer.h"
 #include "playerfiles.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWebEngineView>
 
 class AppFolder;
 class PlayerBridge;
 class PlayerPage;
+class QTimer;
 class QWebEngineProfile;
 
 // The movie area: Ruffle, the Flash player written for the web, running in
@@ -35,8 +37,10 @@ public:
     bool isReady() const { return m_ready; }
 
 Q_SIGNALS:
-    // Emitted once when the player cannot work at all; message is a sentence
-    // for the user. LoadMovie does nothing afterwards.
+    // Emitted when the player cannot start at all (its files are missing or
+    // broken); message is a sentence for the user. The next LoadMovie tries
+    // again; should that fail too, it counts as a failed load, and the user
+    // is not told again until the player has worked in between.
     void unavailable(const QString &message);
     // The page is up; loads from now on go straight to Ruffle.
     void ready();
@@ -56,6 +60,10 @@ private:
     void onReady(bool ok);
     void onLoadEnded(int ticket, bool shown);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
+    void onPageLost();
+    void watchLoad();
+    void stopWatching();
+    void retryStart();
     void giveUp(const QString &message);
     QWidget *previousTabStop() const;
     void restoreTabPlace();
@@ -65,9 +73,14 @@ private:
     PlayerBridge *m_bridge;
     QWebEngineProfile *m_profile = nullptr;
     PlayerPage *m_page = nullptr;
-    QString m_loadingPath;
+    QTimer *m_watchdog;
+    QElapsedTimer m_loadClock;
+    QElapsedTimer m_pingClock;
+    int m_pings = 0;
+    QString m_requested;
     bool m_ready = false;
     bool m_unavailable = false;
+    bool m_userTold = false;
     int m_crashes = 0;
     QPointer<QWidget> m_tabBefore;
 };

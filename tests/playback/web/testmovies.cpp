@@ -67,6 +67,114 @@ QByteArray tag(int code, const QByteArray &body)
     return out.bytes();
 }
 
+// The tags between the file attributes and the end, written by hand where
+// the writer has no call for them.
+QByteArray handMadeMovie(const QByteArray &tags, QSize stage = QSize(577, 449), int frames = 1)
+{
+    BitWriter header;
+    SwfUnits::writeRect(header, 0, stage.width() * 20, 0, stage.height() * 20);
+    header.align();
+    header.writeU16(24 << 8); // 24 frames a second
+    header.writeU16(quint16(frames));
+    const QByteArray afterLength = header.bytes() + tag(SwfTag::FileAttributes, QByteArray(4, 0)) +
+                                   tags + tag(SwfTag::End, {});
+    BitWriter file;
+    file.writeBytes("FWS");
+    file.writeU8(10);
+    file.writeU32(quint32(8 + afterLength.size()));
+    file.writeBytes(afterLength);
+    return file.bytes();
+}
+
+QByteArray background(const QColor &colour)
+{
+    BitWriter rgb;
+    rgb.writeU8(quint8(colour.red()));
+    rgb.writeU8(quint8(colour.green()));
+    rgb.writeU8(quint8(colour.blue()));
+    return tag(SwfTag::SetBackgroundColor, rgb.bytes());
+}
+
+QByteArray showFrame()
+{
+    return tag(SwfTag::ShowFrame, {});
+}
+
+QByteArray place(int depth, int characterId)
+{
+    BitWriter place;
+    place.writeU8(0x02); // a character
+    place.writeU16(quint16(depth));
+    place.writeU16(quint16(characterId));
+    return tag(SwfTag::PlaceObject2, place.bytes());
+}
+
+QByteArray pushString(const QByteArray &text)
+{
+    BitWriter push;
+    push.writeU8(0x96);
+    push.writeU16(quint16(text.size() + 2));
+    push.writeU8(0); // a string
+    push.writeString(text);
+    return push.bytes();
+}
+
+QByteArray jump(qint16 offset)
+{
+    BitWriter jump;
+    jump.writeU8(0x99);
+    jump.writeU16(2);
+    jump.writeU16(quint16(offset));
+    return jump.bytes();
+}
+
+// A square of the stage's height filled with the given fill style.
+QByteArray squareShape(int id, const QByteArray &fillStyle)
+{
+    const qint32 side = 449 * 20;
+    BitWriter shape;
+    shape.writeU16(quint16(id));
+    SwfUnits::writeRect(shape, 0, side, 0, side);
+    shape.align();
+    shape.writeU8(1); // one fill style
+    shape.writeBytes(fillStyle);
+    shape.writeU8(0);           // no line styles
+    shape.writeUB(1, 4);        // fill style bits
+    shape.writeUB(0, 4);        // line style bits
+    shape.writeUB(0b000101, 6); // style change: fill style 1, move to
+    shape.writeUB(1, 5);
+    shape.writeSB(0, 1);
+    shape.writeSB(0, 1);
+    shape.writeUB(1, 1);
+    const int bits = signedBits(side);
+    for (const QPoint step :
+         {QPoint(side, 0), QPoint(0, side), QPoint(-side, 0), QPoint(0, -side)}) {
+        shape.writeUB(0b11, 2); // a straight edge
+        shape.writeUB(quint32(bits - 2), 4);
+        shape.writeUB(1, 1); // both deltas
+        shape.writeSB(step.x(), bits);
+        shape.writeSB(step.y(), bits);
+    }
+    shape.writeUB(0, 6);
+    return tag(2, shape.bytes());
+}
+
+QByteArray hugeBitmapMovie()
+{
+    BitWriter bitmap;
+    bitmap.writeU16(1);
+    bitmap.writeU8(5); // 32-bit pixels
+    bitmap.writeU16(0xffff);
+    bitmap.writeU16(0xffff);
+    bitmap.writeBytes(qCompress(QByteArray(4096, 0)).mid(4)); // zlib without Qt's size
+    BitWriter fill;
+    fill.writeU8(0x41); // clipped bitmap
+    fill.writeU16(1);
+    fill.writeU8(0); // identity matrix
+    return handMadeMovie(tag(36, bitmap.bytes()) + squareShape(2, fill.bytes()) + place(1, 2) +
+                         showFrame());
+}
+
 } // namespace
 
 QByteArray deviceTextMovie(const QString &text, const QString &fontName)
@@ -74,12 +182,6 @@ QByteArray deviceTextMovie(const QString &text, const QString &fontName)
     const QSize stage(577, 449);
     const quint16 fontId = 1;
     const quint16 textId = 2;
-    QByteArray tags;
-
-    BitWriter attributes;
-    attributes.writeU32(0);
-    tags += tag(SwfTag::FileAttributes, attributes.bytes());
-    tags += tag(SwfTag::SetBackgroundColor, QByteArray("\xff\xff\xff", 3));
 
     // DefineFont2 without glyphs: a device font, found by name.
     BitWriter font;
@@ -91,7 +193,6 @@ QByteArray deviceTextMovie(const QString &text, const QString &fontName)
     font.writeBytes(name);
     font.writeU16(0); // no glyphs
     font.writeU16(2); // the code table follows this offset at once
-    tags += tag(48, font.bytes());
 
     // DefineEditText: read-only text in that font, not drawn from outlines.
     BitWriter edit;
@@ -110,28 +211,54 @@ QByteArray deviceTextMovie(const QString &text, const QString &fontName)
     edit.writeU16(0);
     edit.writeString(QByteArray()); // no variable
     edit.writeString(text.toUtf8());
-    tags += tag(37, edit.bytes());
 
-    BitWriter place;
-    place.writeU8(0x02); // a character
-    place.writeU16(1);   // depth
-    place.writeU16(textId);
-    tags += tag(SwfTag::PlaceObject2, place.bytes());
-    tags += tag(SwfTag::ShowFrame, {});
-    tags += tag(SwfTag::End, {});
+    return handMadeMovie(background(Qt::white) + tag(48, font.bytes()) + tag(37, edit.bytes()) +
+                         place(1, textId) + showFrame());
+}
 
-    BitWriter header;
-    SwfUnits::writeRect(header, 0, stage.width() * 20, 0, stage.height() * 20);
-    header.align();
-    header.writeU16(24 << 8); // 24 frames a second
-    header.writeU16(1);
-    const QByteArray afterLength = header.bytes() + tags;
-    BitWriter file;
-    file.writeBytes("FWS");
-    file.writeU8(10);
-    file.writeU32(quint32(8 + afterLength.size()));
-    file.writeBytes(afterLength);
-    return file.bytes();
+QByteArray hostileMovie(HostileMovie kind)
+{
+    const QByteArray green = background(QColor(20, 170, 60));
+    switch (kind) {
+    case HostileMovie::EndlessLoop:
+        return handMadeMovie(green + tag(SwfTag::DoAction, jump(-5) + char(0)) + showFrame());
+    case HostileMovie::DoublingString: {
+        // s = "x"; for (;;) s = s + s;
+        const QByteArray start = pushString("s") + pushString("x") + char(0x1d);
+        const QByteArray twice = pushString("s") + pushString("s") + char(0x1c) + pushString("s") +
+                                 char(0x1c) + char(0x47) + char(0x1d);
+        const QByteArray loop = twice + jump(qint16(-(twice.size() + 5)));
+        return handMadeMovie(green + tag(SwfTag::DoAction, start + loop + char(0)) + showFrame());
+    }
+    case HostileMovie::HugeBitmap:
+        return hugeBitmapMovie();
+    }
+    return {};
+}
+
+QByteArray clickableMovie(const QColor &before, const QColor &after)
+{
+    const QByteArray solid = char(0) + background(after).right(3);
+    // An invisible button over the whole stage: pressed, it goes on to the
+    // second frame, which shows the square.
+    BitWriter button;
+    button.writeU16(3);
+    button.writeU8(0);
+    button.writeU16(10);  // offset of the actions
+    button.writeU8(0x08); // hit area only
+    button.writeU16(1);
+    button.writeU16(1);
+    button.writeU8(0);    // identity matrix
+    button.writeU8(0);    // no colour change
+    button.writeU8(0);    // end of the button's parts
+    button.writeU16(0);   // the last (only) condition
+    button.writeU8(0x04); // pressed
+    button.writeU8(0);
+    button.writeBytes(ActionList().gotoFrame(1).stop().bytes() + char(0));
+    const QByteArray frame1 = background(before) + squareShape(1, solid) + tag(34, button.bytes()) +
+                              tag(SwfTag::DoAction, ActionList().stop().bytes() + char(0)) +
+                              place(2, 3) + showFrame();
+    return handMadeMovie(frame1 + place(1, 1) + showFrame(), QSize(577, 449), 2);
 }
 
 QByteArray TestMovie::bytes() const

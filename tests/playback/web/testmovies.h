@@ -26,6 +26,17 @@ struct TestMovie
     QByteArray bytes() const;
 };
 
+// Movies that would keep the player from ever playing the next movie.
+enum class HostileMovie {
+    EndlessLoop,    // an ActionScript loop that never ends
+    DoublingString, // a string that doubles until memory runs out
+    HugeBitmap,     // a bitmap of 65,535 x 65,535 pixels
+};
+QByteArray hostileMovie(HostileMovie kind);
+
+// Shows the first colour until it is clicked, then the second.
+QByteArray clickableMovie(const QColor &before, const QColor &after);
+
 // Text in the named device font (not embedded in the movie), black on white,
 // 100 pixels high: the player has to draw it with the system's fonts.
 QByteArray deviceTextMovie(const QString &text, const QString &fontName);

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void newestWaitingRequestWins();
     void staleReportsAreIgnored();
     void lostPageTakesItsLoadAlong();
+    void lostPagePlaysTheNewestAgainOnce();
     void sameMovieAgainLoadsAgain();
 };
 
@@ -127,6 +128,29 @@ void TestLoadQueue::lostPageTakesItsLoadAlong()
     QCOMPARE(page.started.size(), 2);
     queue.loadFinished(page.lastTicket());
     QCOMPARE(page.paths().last(), QStringLiteral("c"));
+}
+
+void TestLoadQueue::lostPagePlaysTheNewestAgainOnce()
+{
+    FakePage page;
+    LoadQueue queue(&page);
+    queue.pageReady();
+    queue.request(QStringLiteral("a"));
+    queue.loadFinished(page.lastTicket());
+    // Shown when the page went away: it plays again on the next page.
+    QCOMPARE(queue.pageLost(), std::nullopt);
+    queue.pageReady();
+    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("a")}));
+    // Lost with a page a second time: dropped, and said so.
+    QCOMPARE(queue.pageLost(), std::optional<QString>(QStringLiteral("a")));
+    queue.pageReady();
+    QCOMPARE(page.started.size(), 2);
+    // A new request has a clean slate.
+    queue.request(QStringLiteral("b"));
+    QCOMPARE(queue.pageLost(), std::nullopt);
+    queue.pageReady();
+    QCOMPARE(page.paths().last(), QStringLiteral("b"));
+    QCOMPARE(page.started.size(), 4);
 }
 
 void TestLoadQueue::sameMovieAgainLoadsAgain()

@@ -65,6 +65,10 @@ void TestPlayerFiles::initTestCase()
     write(QStringLiteral("Work/一.swf"), goodMovie);
     write(QStringLiteral("Work/notes.txt"), "notes");
     write(QStringLiteral("Work/sub/二.swf"), goodMovie);
+    // 200 MB, though hardly any of it on the disk.
+    const quint32 huge = 200 * 1024 * 1024;
+    write(QStringLiteral("Work/大.swf"), movieBytes("FWS", huge, 30));
+    QVERIFY(QFile::resize(m_app.filePath(QStringLiteral("Work/大.swf")), huge));
     QVERIFY(QFile::link(m_app.filePath(QStringLiteral("config.ini")),
                         m_app.filePath(QStringLiteral("Work/link.swf"))));
 }
@@ -138,6 +142,8 @@ void TestPlayerFiles::served_data()
                                  << QByteArray();
     QTest::newRow("movie gone") << movie << QStringLiteral("Work/三.swf") << QByteArray()
                                 << QByteArray();
+    QTest::newRow("far too big") << movie << QStringLiteral("Work/大.swf") << QByteArray()
+                                 << QByteArray();
     QTest::newRow("Work itself") << movie << QStringLiteral("Work") << QByteArray() << QByteArray();
 }
 
