@@ -23,8 +23,9 @@ int main(int argc, char *argv[])
     MessageBoxes dialogs;
     auto *player = new WebEnginePlayer(folder);
     frmMain window(folder, *player, dialogs);
+    HeldMessages playerMessages(dialogs, &window);
     QObject::connect(player, &WebEnginePlayer::unavailable, &window,
-                     [&](const QString &message) { dialogs.showMessage(&window, message); });
+                     [&](const QString &message) { playerMessages.showMessage(message); });
     // Also ends a start-up whose error message nobody is there to answer.
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app, [&] {
         window.unloadQuietly();
@@ -33,5 +34,6 @@ int main(int argc, char *argv[])
     if (!startUp(window, dialogs))
         return 1;
     window.show();
+    playerMessages.release();
     return app.exec();
 }
