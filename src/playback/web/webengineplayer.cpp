@@ -3,6 +3,7 @@
 #include "playerbridge.h"
 #include "playerpage.h"
 #include "playerscheme.h"
+#include "rendererprocess.h"
 
 #include <QChildEvent>
 #include <QKeyEvent>
@@ -11,41 +12,24 @@
 #include <QWebEngineProfile>
 #include <QWebEngineUrlScheme>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <csignal>
-#endif
-
 namespace {
 
 // A renderer that dies again right after each restart is not going to recover.
 constexpr int maxCrashes = 3;
 
 // While a load is out, the page is asked every so often for a sign of life.
-// A live page answers within milliseconds even while it loads, but one whose
-// script runs without end (an endless loop in a movie, a shape Ruffle takes
-// ages to draw) answers nothing at all: after hangLimit it counts as hung.
-// The first load of a page compiles Ruffle and takes seconds on a busy
-// machine, which is why the load itself gets far longer (Ruffle gives up
-// on a movie after 10 s of its own).
+// A live page answers within milliseconds, even while Ruffle compiles.
+// One whose script runs without end (an endless loop in a movie, a string
+// that doubles until memory runs out) answers nothing while it computes:
+// after a second of its main thread's time without an answer it counts as
+// hung. Only computing counts, so a machine too busy to give the page any
+// time is not mistaken for a hung page; where the system does not tell
+// that time, the plain time waited counts. A page that answers but never
+// ends the load, or answers nothing for long, is restarted too.
 constexpr std::chrono::milliseconds watchInterval(250);
-constexpr std::chrono::milliseconds hangLimit(1500);
-constexpr std::chrono::milliseconds loadLimit(15000);
-
-// A hung renderer answers nothing, not even a reload; only ending its
-// process brings the page back.
-void endProcess(qint64 pid)
-{
-#ifdef Q_OS_WIN
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid))) {
-        TerminateProcess(process, 1);
-        CloseHandle(process);
-    }
-#else
-    ::kill(pid_t(pid), SIGKILL);
-#endif
-}
+constexpr qint64 hangLimitMs = 1000;
+constexpr qint64 silenceLimitMs = 10000;
+constexpr qint64 loadLimitMs = 15000;
 
 QString missingFilesMessage()
 {
@@ -224,26 +208,37 @@ void WebEnginePlayer::onPageLost()
 
 void WebEnginePlayer::watchLoad()
 {
-    const bool hung = m_pingClock.isValid() ? m_pingClock.elapsed() > hangLimit.count()
-                                            : m_loadClock.elapsed() > loadLimit.count();
-    if (hung) {
-        // The page comes back as it does after a crash, and the queue goes
-        // on with the newest request.
-        qCWarning(lcPlayer) << "the player's page stopped answering; restarting it";
-        stopWatching();
-        if (m_page->renderProcessPid() > 0)
-            endProcess(m_page->renderProcessPid());
-        else
-            m_page->load(PlayerFiles::pageUrl());
+    const qint64 renderer = m_page->renderProcessPid();
+    if (!m_pingClock.isValid()) {
+        if (m_loadClock.elapsed() > loadLimitMs) {
+            restartPage();
+            return;
+        }
+        m_pingClock.start();
+        m_scriptTimeAtPing = RendererProcess::scriptTimeMs(renderer);
+        m_page->runJavaScript(QStringLiteral("0"), [this, ping = ++m_pings](const QVariant &) {
+            if (ping == m_pings)
+                m_pingClock.invalidate();
+        });
         return;
     }
-    if (m_pingClock.isValid())
-        return;
-    m_pingClock.start();
-    m_page->runJavaScript(QStringLiteral("0"), [this, ping = ++m_pings](const QVariant &) {
-        if (ping == m_pings)
-            m_pingClock.invalidate();
-    });
+    const qint64 scriptTime = RendererProcess::scriptTimeMs(renderer);
+    const qint64 busy = scriptTime < 0 || m_scriptTimeAtPing < 0 ? m_pingClock.elapsed()
+                                                                 : scriptTime - m_scriptTimeAtPing;
+    if (busy > hangLimitMs || m_pingClock.elapsed() > silenceLimitMs)
+        restartPage();
+}
+
+void WebEnginePlayer::restartPage()
+{
+    // The page comes back as it does after a crash, and the queue goes on
+    // with the newest request.
+    qCWarning(lcPlayer) << "the player's page stopped answering; restarting it";
+    stopWatching();
+    if (m_page->renderProcessPid() > 0)
+        RendererProcess::end(m_page->renderProcessPid());
+    else
+        m_page->load(PlayerFiles::pageUrl());
 }
 
 void WebEnginePlayer::stopWatching()

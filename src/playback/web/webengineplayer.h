@@ -62,6 +62,7 @@ private:
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
     void onPageLost();
     void watchLoad();
+    void restartPage();
     void stopWatching();
     void retryStart();
     void giveUp(const QString &message);
@@ -76,6 +77,7 @@ private:
     QTimer *m_watchdog;
     QElapsedTimer m_loadClock;
     QElapsedTimer m_pingClock;
+    qint64 m_scriptTimeAtPing = -1;
     int m_pings = 0;
     QString m_requested;
     bool m_ready = false;
