@@ -171,10 +171,12 @@ QVariant TestWebEnginePlayer::evaluate(const QString &script)
 
 int TestWebEnginePlayer::playerElements()
 {
+    // In the frame showing movies: a fresh one may be trying Ruffle out.
     return evaluate(
-               QStringLiteral("[...document.querySelectorAll('iframe')].reduce((count, frame) =>"
-                              " count + frame.contentDocument.querySelectorAll('ruffle-player')"
-                              ".length, 0)"))
+               QStringLiteral(
+                   "[...document.querySelectorAll('iframe:not(.waiting)')].reduce((count, frame) =>"
+                   " count + frame.contentDocument.querySelectorAll('ruffle-player')"
+                   ".length, 0)"))
         .toInt();
 }
 
