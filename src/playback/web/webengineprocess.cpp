@@ -10,6 +10,15 @@
 #include <unistd.h>
 #endif
 
+QByteArray chromiumFlags(const QByteArray &userFlags)
+{
+    // Ruffle's WebAssembly draws the stroke movies just as quickly with V8's
+    // baseline compiler alone; the optimising one held some 50 MB more.
+    const QByteArray flags = QByteArrayLiteral("--js-flags=--liftoff-only");
+    const QByteArray user = userFlags.trimmed();
+    return user.isEmpty() ? flags : flags + ' ' + user;
+}
+
 void prepareWebEngineProcess()
 {
 #ifdef Q_OS_UNIX
@@ -36,4 +45,5 @@ void prepareWebEngineProcess()
     // Qt WebEngine 6.4 describes its graphics set-up on every start, which is
     // of no use to the child at the keyboard. QT_LOGGING_RULES still wins.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", chromiumFlags(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));
 }
