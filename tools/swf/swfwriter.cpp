@@ -634,22 +634,19 @@ void writeMatrix(BitWriter &out, const Matrix &matrix)
     const qint32 dx = toTwips(matrix.translate.x(), MaxTranslateTwips);
     const qint32 dy = toTwips(matrix.translate.y(), MaxTranslateTwips);
     BitWriter bits;
-    const bool hasScale = scaleX != 0x10000 || scaleY != 0x10000;
-    bits.writeUB(hasScale ? 1 : 0, 1);
-    if (hasScale) {
-        const int n = signedBits({scaleX, scaleY});
+    // Scale and rotation are each a flag and, unless they hold the identity, a pair.
+    const auto writeOptionalPair = [&bits](qint32 first, qint32 second, qint32 identity) {
+        const bool present = first != identity || second != identity;
+        bits.writeUB(present ? 1 : 0, 1);
+        if (!present)
+            return;
+        const int n = signedBits({first, second});
         bits.writeUB(quint32(n), 5);
-        bits.writeFB(scaleX, n);
-        bits.writeFB(scaleY, n);
-    }
-    const bool hasRotate = skew0 != 0 || skew1 != 0;
-    bits.writeUB(hasRotate ? 1 : 0, 1);
-    if (hasRotate) {
-        const int n = signedBits({skew0, skew1});
-        bits.writeUB(quint32(n), 5);
-        bits.writeFB(skew0, n);
-        bits.writeFB(skew1, n);
-    }
+        bits.writeFB(first, n);
+        bits.writeFB(second, n);
+    };
+    writeOptionalPair(scaleX, scaleY, 0x10000);
+    writeOptionalPair(skew0, skew1, 0);
     const int n = signedBits({dx, dy});
     bits.writeUB(quint32(n), 5);
     bits.writeSB(dx, n);
