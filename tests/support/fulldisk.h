@@ -2,6 +2,7 @@
 #define ZORVINA_FULLDISK_H
 
 #include <QtGlobal>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -27,6 +28,19 @@ public:
 private:
     rlimit m_old{};
 };
+#endif
+
+// In a test function: fills the disk for the rest of the scope when condition
+// holds, or skips the row where the disk cannot be filled.
+#ifdef Q_OS_UNIX
+#define ZORVINA_FILL_DISK_IF(condition)                                                          \
+    std::optional<FullDisk> fullDisk;                                                            \
+    if (condition)                                                                               \
+    fullDisk.emplace()
+#else
+#define ZORVINA_FILL_DISK_IF(condition)                                                          \
+    if (condition)                                                                               \
+    QSKIP("no way to fill the disk here")
 #endif
 
 #endif
