@@ -56,6 +56,25 @@ void TestJourney::journey()
     waitUntilShown(shown, fixture.playable(QStringLiteral("二")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());
 
+    // Tab goes round the window through the movie area, both ways; the
+    // search box's prompt goes when it is entered.
+    QCOMPARE(ui.txtInput()->text(), QStringLiteral("索引"));
+    const QList<QWidget *> chain{ui.List1(), ui.objSh(),    ui.txtInput(),
+                                 ui.cmdUp(), ui.cmdClose(), ui.cmdDown()};
+    const auto focused = [&]() -> QWidget * {
+        QWidget *f = QApplication::focusWidget();
+        return f && ui.objSh()->isAncestorOf(f) ? ui.objSh() : f;
+    };
+    for (int i = 1; i <= chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(focused(), chain[i % chain.size()]);
+    }
+    for (int i = chain.size() - 1; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTRY_COMPARE(focused(), chain[i]);
+    }
+    QCOMPARE(ui.txtInput()->text(), QString());
+
     QTest::keyClick(ui.List1(), Qt::Key_Down);
     waitUntilShown(shown, fixture.playable(QStringLiteral("三")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());

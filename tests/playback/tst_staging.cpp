@@ -32,16 +32,13 @@ class TestStaging : public QObject
 private Q_SLOTS:
     void failures_data();
     void failures();
-    void sweepRemovesOnlyMovieCopies();
-    void leftoverCopyIsReplaced();
+    void leftoversInTempAreSwept();
     void failedMoveIsSweptLater();
 
-    void playLoadsThePlayablePath();
     void playAsksForTheLoadEvenWhenStagingFails_data();
     void playAsksForTheLoadEvenWhenStagingFails();
-    void playEmptiesWorkOfMoviesOnly_data();
-    void playEmptiesWorkOfMoviesOnly();
-    void playingTheSameCharacterAgainRestagesIt();
+    void playEmptiesWorkAndStages_data();
+    void playEmptiesWorkAndStages();
 };
 
 void TestStaging::failures_data()
@@ -114,24 +111,16 @@ void TestStaging::failures()
              QStringList());
 }
 
-void TestStaging::sweepRemovesOnlyMovieCopies()
-{
-    TestFolder dir;
-    dir.addMovie(ren);
-    dir.write(QStringLiteral("/Temp/old.haz"), "old");
-    dir.write(QStringLiteral("/Temp/notes.txt"), "notes");
-    QCOMPARE(stage(dir, ren), std::nullopt);
-    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList{QStringLiteral("notes.txt")});
-}
-
-void TestStaging::leftoverCopyIsReplaced()
+void TestStaging::leftoversInTempAreSwept()
 {
     TestFolder dir;
     dir.addMovie(ren);
     dir.write(QStringLiteral("/Temp/人.haz"), "a stale copy");
+    dir.write(QStringLiteral("/Temp/old.haz"), "old");
+    dir.write(QStringLiteral("/Temp/notes.txt"), "notes");
     QCOMPARE(stage(dir, ren), std::nullopt);
     QCOMPARE(dir.read(QStringLiteral("/Work/人.swf")), TestFolder::movieBytes(ren));
-    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
+    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList{QStringLiteral("notes.txt")});
 }
 
 void TestStaging::failedMoveIsSweptLater()
@@ -146,20 +135,6 @@ void TestStaging::failedMoveIsSweptLater()
     QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList{QStringLiteral("人.haz")});
 
     QCOMPARE(stage(dir, kou), std::nullopt);
-    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
-}
-
-void TestStaging::playLoadsThePlayablePath()
-{
-    TestFolder dir;
-    dir.addMovie(ren);
-    RecordingPlayer player;
-    stageAndLoad(dir.folder(), ren, player);
-    QCOMPARE(player.paths, QStringList{dir.path() + QStringLiteral("/Work/人.swf")});
-    QCOMPARE(player.layers, QList<int>{0});
-    QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("人.swf")});
-    QCOMPARE(dir.read(QStringLiteral("/Work/人.swf")), TestFolder::movieBytes(ren));
-    QCOMPARE(dir.read(QStringLiteral("/hanzi/人.haz")), TestFolder::movieBytes(ren));
     QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
 }
 
@@ -185,14 +160,14 @@ void TestStaging::playAsksForTheLoadEvenWhenStagingFails()
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
 }
 
-void TestStaging::playEmptiesWorkOfMoviesOnly_data()
+void TestStaging::playEmptiesWorkAndStages_data()
 {
     QTest::addColumn<bool>("linkedOutside");
     QTest::newRow("in place") << false;
     QTest::newRow("linked outside") << true;
 }
 
-void TestStaging::playEmptiesWorkOfMoviesOnly()
+void TestStaging::playEmptiesWorkAndStages()
 {
     QFETCH(bool, linkedOutside);
     TestFolder dir;
@@ -202,27 +177,21 @@ void TestStaging::playEmptiesWorkOfMoviesOnly()
         QVERIFY(QDir(dir.file(QStringLiteral("/Work"))).removeRecursively());
         dir.link(QStringLiteral("/Work"), outside.path());
     }
-    const QStringList others{QStringLiteral("a.swf"), QStringLiteral("b.swf"),
-                             QStringLiteral("readme.txt")};
-    for (const QString &name : others)
+    // The character's own playable file too: played again, it is staged again.
+    const QStringList before{QStringLiteral("a.swf"), QStringLiteral("b.swf"),
+                             QStringLiteral("readme.txt"), QStringLiteral("人.swf")};
+    for (const QString &name : before)
         dir.write(QStringLiteral("/Work/") + name, "x");
     RecordingPlayer player;
     stageAndLoad(dir.folder(), ren, player);
-    const QStringList kept{QStringLiteral("readme.txt"), QStringLiteral("人.swf")};
-    QCOMPARE(dir.files(QStringLiteral("/Work")), linkedOutside ? others : kept);
-}
-
-void TestStaging::playingTheSameCharacterAgainRestagesIt()
-{
-    TestFolder dir;
-    dir.addMovie(ren);
-    RecordingPlayer player;
-    stageAndLoad(dir.folder(), ren, player);
-    dir.write(QStringLiteral("/Work/人.swf"), "changed while shown");
-    stageAndLoad(dir.folder(), ren, player);
-    QCOMPARE(player.paths.size(), 2);
-    QCOMPARE(player.paths.at(1), player.paths.at(0));
-    QCOMPARE(dir.read(QStringLiteral("/Work/人.swf")), TestFolder::movieBytes(ren));
+    QCOMPARE(player.paths, QStringList{dir.path() + QStringLiteral("/Work/人.swf")});
+    QCOMPARE(player.layers, QList<int>{0});
+    const QStringList staged{QStringLiteral("readme.txt"), QStringLiteral("人.swf")};
+    QCOMPARE(dir.files(QStringLiteral("/Work")), linkedOutside ? before : staged);
+    QCOMPARE(dir.read(QStringLiteral("/Work/人.swf")),
+             linkedOutside ? QByteArray("x") : TestFolder::movieBytes(ren));
+    QCOMPARE(dir.read(QStringLiteral("/hanzi/人.haz")), TestFolder::movieBytes(ren));
+    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestStaging)

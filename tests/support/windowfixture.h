@@ -12,6 +12,7 @@
 #include "textfile.h"
 
 #include <QImage>
+#include <QTest>
 #include <memory>
 
 // The window's controls, found by their object names, so that tests do not
@@ -61,6 +62,15 @@ struct WindowFixture
         window->load();
         return *window;
     }
+
+    // Opens the window on screen; false when it never becomes active.
+    bool show()
+    {
+        open().show();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    WindowControls ui() const { return WindowControls(*window); }
 
     QString playable(const QString &c) const
     {

@@ -4,27 +4,22 @@
 
 namespace {
 
-// Records the loads the queue starts; the test ends them.
+// Writes each load the queue starts into the log; the test ends them.
 class FakePage : public MoviePage
 {
 public:
-    void startLoad(int ticket, const QString &path) override { started.append({ticket, path}); }
+    explicit FakePage(QStringList &log) : m_log(log) {}
 
-    struct Load
+    void startLoad(int ticket, const QString &path) override
     {
-        int ticket;
-        QString path;
-    };
-    QList<Load> started;
-
-    QStringList paths() const
-    {
-        QStringList result;
-        for (const Load &load : started)
-            result << load.path;
-        return result;
+        tickets.append(ticket);
+        m_log.append(path);
     }
-    int lastTicket() const { return started.last().ticket; }
+
+    QList<int> tickets;
+
+private:
+    QStringList &m_log;
 };
 
 } // namespace
@@ -34,135 +29,59 @@ class TestLoadQueue : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void nothingStartsBeforeThePageIsReady();
-    void oneLoadAtATime();
-    void newestWaitingRequestWins();
-    void staleReportsAreIgnored();
-    void lostPageTakesItsLoadAlong();
-    void lostPagePlaysTheNewestAgainOnce();
-    void sameMovieAgainLoadsAgain();
+    void steps_data();
+    void steps();
 };
 
-void TestLoadQueue::nothingStartsBeforeThePageIsReady()
+void TestLoadQueue::steps_data()
 {
-    FakePage page;
-    LoadQueue queue(&page);
-    queue.request(QStringLiteral("a"));
-    QVERIFY(page.started.isEmpty());
-    QVERIFY(!queue.isLoading());
-    queue.pageReady();
-    QCOMPARE(page.paths(), QStringList{QStringLiteral("a")});
-    QVERIFY(queue.isLoading());
+    // Steps: a letter requests that movie; "ready" and "lost" report the page;
+    // "done" ends the newest load started, "done1" the first one (long over),
+    // "bogus" reports tickets never issued; "|" marks the log.
+    // Log: the movies started, "!x" for a movie dropped when the page was lost.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("log");
+    const auto row = [](const char *name, const char *steps, const char *log) {
+        QTest::newRow(name) << QString::fromLatin1(steps) << QString::fromLatin1(log);
+    };
+    row("nothing starts before the page is ready", "a | ready", "| a");
+    row("one load at a time", "ready a b | done | done c", "a | b | c");
+    row("newest waiting request wins", "a b ready c d e | done", "b | e");
+    row("stale reports are ignored", "ready a done b c done1 bogus | done", "a b | c");
+    row("lost page takes its load along", "ready a b lost done1 | ready c done1 | done",
+        "a | b | c");
+    row("lost page plays the newest again once", "ready a done lost ready lost ready b lost ready",
+        "a a !a b b");
+    row("same movie again loads again", "ready a done a", "a a");
 }
 
-void TestLoadQueue::oneLoadAtATime()
+void TestLoadQueue::steps()
 {
-    FakePage page;
+    QFETCH(QString, steps);
+    QFETCH(QString, log);
+    QStringList written;
+    FakePage page(written);
     LoadQueue queue(&page);
-    queue.pageReady();
-    queue.request(QStringLiteral("a"));
-    queue.request(QStringLiteral("b"));
-    QCOMPARE(page.paths(), QStringList{QStringLiteral("a")});
-    queue.loadFinished(page.lastTicket());
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    queue.loadFinished(page.lastTicket());
-    QVERIFY(!queue.isLoading());
-    QCOMPARE(page.started.size(), 2);
-    QVERIFY(page.started[0].ticket != page.started[1].ticket);
-}
-
-void TestLoadQueue::newestWaitingRequestWins()
-{
-    FakePage page;
-    LoadQueue queue(&page);
-    // While the page starts...
-    queue.request(QStringLiteral("a"));
-    queue.request(QStringLiteral("b"));
-    queue.pageReady();
-    QCOMPARE(page.paths(), QStringList{QStringLiteral("b")});
-    // ...and while a load is in flight.
-    queue.request(QStringLiteral("c"));
-    queue.request(QStringLiteral("d"));
-    queue.request(QStringLiteral("e"));
-    queue.loadFinished(page.lastTicket());
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("b"), QStringLiteral("e")}));
-}
-
-void TestLoadQueue::staleReportsAreIgnored()
-{
-    FakePage page;
-    LoadQueue queue(&page);
-    queue.pageReady();
-    queue.request(QStringLiteral("a"));
-    const int first = page.lastTicket();
-    queue.loadFinished(first);
-    queue.request(QStringLiteral("b"));
-    queue.request(QStringLiteral("c"));
-    // A second report of the first load, or one never issued, must not let
-    // "c" overlap "b".
-    for (int ticket : {first, 0, -1, page.lastTicket() + 1})
-        queue.loadFinished(ticket);
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    queue.loadFinished(page.lastTicket());
-    QCOMPARE(page.paths().last(), QStringLiteral("c"));
-}
-
-void TestLoadQueue::lostPageTakesItsLoadAlong()
-{
-    FakePage page;
-    LoadQueue queue(&page);
-    queue.pageReady();
-    queue.request(QStringLiteral("a"));
-    const int lost = page.lastTicket();
-    queue.request(QStringLiteral("b"));
-    queue.pageLost();
-    QVERIFY(!queue.isLoading());
-    // Nothing starts on a page that is not there; the old page's report of
-    // its load means nothing any more.
-    queue.loadFinished(lost);
-    QCOMPARE(page.started.size(), 1);
-    queue.pageReady();
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    queue.request(QStringLiteral("c"));
-    queue.loadFinished(lost);
-    QCOMPARE(page.started.size(), 2);
-    queue.loadFinished(page.lastTicket());
-    QCOMPARE(page.paths().last(), QStringLiteral("c"));
-}
-
-void TestLoadQueue::lostPagePlaysTheNewestAgainOnce()
-{
-    FakePage page;
-    LoadQueue queue(&page);
-    queue.pageReady();
-    queue.request(QStringLiteral("a"));
-    queue.loadFinished(page.lastTicket());
-    // Shown when the page went away: it plays again on the next page.
-    QCOMPARE(queue.pageLost(), std::nullopt);
-    queue.pageReady();
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("a")}));
-    // Lost with a page a second time: dropped, and said so.
-    QCOMPARE(queue.pageLost(), std::optional<QString>(QStringLiteral("a")));
-    queue.pageReady();
-    QCOMPARE(page.started.size(), 2);
-    // A new request has a clean slate.
-    queue.request(QStringLiteral("b"));
-    QCOMPARE(queue.pageLost(), std::nullopt);
-    queue.pageReady();
-    QCOMPARE(page.paths().last(), QStringLiteral("b"));
-    QCOMPARE(page.started.size(), 4);
-}
-
-void TestLoadQueue::sameMovieAgainLoadsAgain()
-{
-    // Choosing the same character again starts its movie from the beginning.
-    FakePage page;
-    LoadQueue queue(&page);
-    queue.pageReady();
-    queue.request(QStringLiteral("a"));
-    queue.loadFinished(page.lastTicket());
-    queue.request(QStringLiteral("a"));
-    QCOMPARE(page.paths(), (QStringList{QStringLiteral("a"), QStringLiteral("a")}));
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        if (step == QLatin1String("ready")) {
+            queue.pageReady();
+        } else if (step == QLatin1String("lost")) {
+            if (const std::optional<QString> dropped = queue.pageLost())
+                written.append(QLatin1Char('!') + *dropped);
+        } else if (step == QLatin1String("done")) {
+            queue.loadFinished(page.tickets.last());
+        } else if (step == QLatin1String("done1")) {
+            queue.loadFinished(page.tickets.first());
+        } else if (step == QLatin1String("bogus")) {
+            for (int ticket : {0, -1, page.tickets.last() + 1})
+                queue.loadFinished(ticket);
+        } else if (step == QLatin1String("|")) {
+            written.append(step);
+        } else {
+            queue.request(step);
+        }
+    }
+    QCOMPARE(written.join(QLatin1Char(' ')), log);
 }
 
 QTEST_GUILESS_MAIN(TestLoadQueue)
