@@ -1,10 +1,8 @@
 #include "startup.h"
 #include "windowfixture.h"
 
-#include <QDirIterator>
 #include <QMap>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -35,7 +33,6 @@ private Q_SLOTS:
     void closeRemembersAndSaysGoodbye();
     void unsavableCharacterIsReportedNotClaimed_data();
     void unsavableCharacterIsReportedNotClaimed();
-    void installedFolderIsLeftAlone();
 
     void pointerFollowsTheMouse();
 };
@@ -254,45 +251,6 @@ void TestMainWindow::unsavableCharacterIsReportedNotClaimed()
                                             QRegularExpression::DotMatchesEverythingOption)),
         qPrintable(message));
     QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
-}
-
-// Installed where the user cannot write: no config.ini and no working
-// folders beside the program; everything written goes to the user's folder.
-void TestMainWindow::installedFolderIsLeftAlone()
-{
-    WindowFixture fixture(five);
-    for (const QString &working : {QStringLiteral("Temp"), QStringLiteral("Work")})
-        QVERIFY(QDir(fixture.dir.path()).rmdir(working));
-    QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
-    const auto installed = [&] {
-        QStringList files;
-        QDirIterator it(fixture.dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(it.next());
-        return files;
-    };
-    const QStringList before = installed();
-    QTemporaryDir home;
-    const QString user = home.filePath(QStringLiteral("share/Zorvina"));
-    const AppFolder folder(fixture.dir.path(), user);
-
-    for (int run = 0; run < 2; ++run) {
-        fixture.dialogs.messages.clear();
-        fixture.player.paths.clear();
-        frmMain window(folder, fixture.player, fixture.dialogs);
-        window.load();
-        if (run == 0)
-            WindowControls(window).List1()->setCurrentRow(3);
-        // The movie plays from the user's folder, and the next run starts on it.
-        QCOMPARE(fixture.player.paths.last(), user + QStringLiteral("/Work/四.swf"));
-        QCOMPARE(QDir(user + QStringLiteral("/Work")).entryList(QDir::Files),
-                 QStringList{QStringLiteral("四.swf")});
-        window.close();
-        QCOMPARE(fixture.dialogs.messages, QStringList{goodbye(QStringLiteral("四"))});
-        QCOMPARE(readFirstLine(user + QStringLiteral("/config.ini")), QStringLiteral("四"));
-    }
-    QCOMPARE(installed(), before);
 }
 
 void TestMainWindow::pointerFollowsTheMouse()

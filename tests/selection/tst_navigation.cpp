@@ -42,7 +42,6 @@ class TestNavigation : public QObject
 private Q_SLOTS:
     void stepping_data();
     void stepping();
-    void keyboardInTheList();
     void mouseInTheList_data();
     void mouseInTheList();
 
@@ -103,28 +102,6 @@ void TestNavigation::stepping()
         QCOMPARE(fixture.player.paths.last(), fixture.playable(characters.mid(expected, 1)));
 }
 
-void TestNavigation::keyboardInTheList()
-{
-    WindowFixture fixture(five, QStringLiteral("一"));
-    QVERIFY(fixture.show());
-    const WindowControls ui = fixture.ui();
-    const struct
-    {
-        Qt::Key key;
-        const char *shown;
-    } steps[] = {
-        {Qt::Key_Down, "二"}, {Qt::Key_End, "五"},      {Qt::Key_Up, "四"},
-        {Qt::Key_Home, "一"}, {Qt::Key_PageDown, "五"}, {Qt::Key_PageUp, "一"},
-    };
-    QStringList expected{fixture.playable(QStringLiteral("一"))};
-    for (const auto &step : steps) {
-        QTest::keyClick(ui.List1(), step.key);
-        expected.append(fixture.playable(QString::fromUtf8(step.shown)));
-        QCOMPARE(fixture.player.paths, expected);
-    }
-    QCOMPARE(QApplication::focusWidget(), ui.List1());
-}
-
 void TestNavigation::mouseInTheList_data()
 {
     QTest::addColumn<int>("button");
@@ -143,7 +120,6 @@ void TestNavigation::mouseInTheList_data()
     QTest::newRow("ctrl+click") << int(Qt::LeftButton) << int(Qt::ControlModifier) << 3 << false
                                 << 3 << 2;
     QTest::newRow("right click") << int(Qt::RightButton) << 0 << 3 << false << 1 << 1;
-    QTest::newRow("middle click") << int(Qt::MiddleButton) << 0 << 3 << false << 1 << 1;
     QTest::newRow("right drag") << int(Qt::RightButton) << 0 << 4 << true << 1 << 1;
 }
 

@@ -2,9 +2,6 @@
 
 #include "swfwriter.h"
 
-#include <QtMath>
-#include <lame/lame.h>
-
 namespace {
 
 Rgba rgba(const QColor &colour)
@@ -21,37 +18,6 @@ ShapePath rectangle(QSize size)
     path.lineTo({0, qreal(size.height())});
     path.close();
     return path;
-}
-
-// Half a second of 440 Hz.
-Mp3Sound tone()
-{
-    const int rate = 22050;
-    QList<short> pcm(rate / 2);
-    for (int i = 0; i < pcm.size(); ++i)
-        pcm[i] = short(8000 * qSin(2 * M_PI * 440 * i / rate));
-
-    lame_global_flags *lame = lame_init();
-    lame_set_in_samplerate(lame, rate);
-    lame_set_out_samplerate(lame, rate);
-    lame_set_num_channels(lame, 1);
-    lame_set_mode(lame, MONO);
-    lame_set_brate(lame, 32);
-    lame_set_bWriteVbrTag(lame, 0);
-    lame_init_params(lame);
-    QByteArray mp3(pcm.size() * 5 / 4 + 7200, '\0');
-    auto *out = reinterpret_cast<unsigned char *>(mp3.data());
-    int size =
-        lame_encode_buffer(lame, pcm.data(), pcm.data(), int(pcm.size()), out, int(mp3.size()));
-    size += lame_encode_flush(lame, out + size, int(mp3.size()) - size);
-    mp3.truncate(size);
-    Mp3Sound sound;
-    sound.sampleRate = rate;
-    sound.sampleCount = quint32(pcm.size());
-    sound.seekSamples = qint16(lame_get_encoder_delay(lame));
-    sound.frames = mp3;
-    lame_close(lame);
-    return sound;
 }
 
 QByteArray tag(int code, const QByteArray &body)
@@ -107,16 +73,6 @@ QByteArray place(int depth, int characterId)
     place.writeU16(quint16(depth));
     place.writeU16(quint16(characterId));
     return tag(SwfTag::PlaceObject2, place.bytes());
-}
-
-QByteArray pushString(const QByteArray &text)
-{
-    BitWriter push;
-    push.writeU8(0x96);
-    push.writeU16(quint16(text.size() + 2));
-    push.writeU8(0); // a string
-    push.writeString(text);
-    return push.bytes();
 }
 
 QByteArray jump(qint16 offset)
@@ -222,50 +178,16 @@ QByteArray hostileMovie(HostileMovie kind)
     switch (kind) {
     case HostileMovie::EndlessLoop:
         return handMadeMovie(green + tag(SwfTag::DoAction, jump(-5) + char(0)) + showFrame());
-    case HostileMovie::DoublingString: {
-        // s = "x"; for (;;) s = s + s;
-        const QByteArray start = pushString("s") + pushString("x") + char(0x1d);
-        const QByteArray twice = pushString("s") + pushString("s") + char(0x1c) + pushString("s") +
-                                 char(0x1c) + char(0x47) + char(0x1d);
-        const QByteArray loop = twice + jump(qint16(-(twice.size() + 5)));
-        return handMadeMovie(green + tag(SwfTag::DoAction, start + loop + char(0)) + showFrame());
-    }
     case HostileMovie::HugeBitmap:
         return hugeBitmapMovie();
     }
     return {};
 }
 
-QByteArray clickableMovie(const QColor &before, const QColor &after)
-{
-    const QByteArray solid = char(0) + background(after).right(3);
-    // An invisible button over the whole stage: pressed, it goes on to the
-    // second frame, which shows the square.
-    BitWriter button;
-    button.writeU16(3);
-    button.writeU8(0);
-    button.writeU16(10);  // offset of the actions
-    button.writeU8(0x08); // hit area only
-    button.writeU16(1);
-    button.writeU16(1);
-    button.writeU8(0);    // identity matrix
-    button.writeU8(0);    // no colour change
-    button.writeU8(0);    // end of the button's parts
-    button.writeU16(0);   // the last (only) condition
-    button.writeU8(0x04); // pressed
-    button.writeU8(0);
-    button.writeBytes(ActionList().gotoFrame(1).stop().bytes() + char(0));
-    const QByteArray frame1 = background(before) + squareShape(1, solid) + tag(34, button.bytes()) +
-                              tag(SwfTag::DoAction, ActionList().stop().bytes() + char(0)) +
-                              place(2, 3) + showFrame();
-    return handMadeMovie(frame1 + place(1, 1) + showFrame(), QSize(577, 449), 2);
-}
-
 QByteArray TestMovie::bytes() const
 {
     SwfWriter movie({stage, frameRate});
     movie.setBackgroundColor(rgba(background));
-    const quint16 soundId = sound ? movie.defineSound(tone()) : 0;
     QList<quint16> shapes;
     for (const QColor &colour : frames) {
         ShapePart fill{rectangle(stage), rgba(colour)};
@@ -281,8 +203,6 @@ QByteArray TestMovie::bytes() const
         }
         if (!getUrl.isEmpty())
             movie.doAction(ActionList().getUrl(getUrl, "_self"));
-        if (frame == 0 && sound)
-            movie.startSound(soundId);
         movie.showFrame();
     }
     return movie.finish(SwfWriter::Compression::Zlib);

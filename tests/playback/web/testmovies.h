@@ -7,8 +7,8 @@
 #include <QSize>
 
 // Movies written for the player tests: a background colour, and optionally
-// frames that each fill the whole stage with one colour (looping), a getURL
-// on every frame, and a tone that starts with the first frame.
+// frames that each fill the whole stage with one colour (looping) and a
+// getURL on every frame.
 struct TestMovie
 {
     explicit TestMovie(const QColor &backgroundColour, const QList<QColor> &frameColours = {})
@@ -21,21 +21,16 @@ struct TestMovie
     QSize stage = QSize(577, 449);
     double frameRate = 24.0;
     QByteArray getUrl;
-    bool sound = false;
 
     QByteArray bytes() const;
 };
 
 // Movies that would keep the player from ever playing the next movie.
 enum class HostileMovie {
-    EndlessLoop,    // an ActionScript loop that never ends
-    DoublingString, // a string that doubles until memory runs out
-    HugeBitmap,     // a bitmap of 65,535 x 65,535 pixels
+    EndlessLoop, // an ActionScript loop that never ends
+    HugeBitmap,  // a bitmap of 65,535 x 65,535 pixels
 };
 QByteArray hostileMovie(HostileMovie kind);
-
-// Shows the first colour until it is clicked, then the second.
-QByteArray clickableMovie(const QColor &before, const QColor &after);
 
 // Text in the named device font (not embedded in the movie), black on white,
 // 100 pixels high: the player has to draw it with the system's fonts.
