@@ -95,13 +95,58 @@ function leaveOutAbout(menu) {
     };
 }
 
+// Ruffle builds a whole new player core for every movie it loads, which
+// takes longer than anything else between a key press and the new movie
+// (20 to 70 ms of script here). So the spare player builds its core while
+// it waits, and takes the movie as soon as it comes. Ruffle has no call for
+// that: the spare's load is held between the core being built and the movie
+// being read, through the player's inner object, caught as Ruffle makes the
+// player. Without it (another Ruffle) the spare loads the ordinary way.
+const innerPlayers = new WeakMap();
+
 function createPlayer() {
-    const player = window.RufflePlayer.newest().createPlayer();
+    const remember = WeakMap.prototype.set;
+    let inner = null;
+    WeakMap.prototype.set = function (key, value) {
+        if (value && typeof value.ensureFreshInstance === "function")
+            inner = value;
+        return remember.call(this, key, value);
+    };
+    let player;
+    try {
+        player = window.RufflePlayer.newest().createPlayer();
+    } finally {
+        WeakMap.prototype.set = remember;
+    }
+    if (inner)
+        innerPlayers.set(player, inner);
     const style = document.createElement("style");
     style.textContent = hiddenParts;
     player.shadowRoot.appendChild(style);
     leaveOutAbout(player.shadowRoot.getElementById("context-menu"));
     return player;
+}
+
+// Starts building the player's core for a movie to come; returns the
+// function that hands it the movie and resolves when Ruffle has it.
+function prepare(player) {
+    const options = { data: emptyMovie, swfFileName: "movie.swf" };
+    const inner = innerPlayers.get(player);
+    if (!inner)
+        return (bytes) => player.ruffle().load({ ...options, data: bytes });
+    let movieChosen;
+    const chosen = new Promise((resolve) => (movieChosen = resolve));
+    inner.ensureFreshInstance = async function () {
+        delete this.ensureFreshInstance;
+        await Object.getPrototypeOf(this).ensureFreshInstance.call(this);
+        await chosen;
+    };
+    const loading = player.ruffle().load(options);
+    return (bytes) => {
+        options.data = bytes;
+        movieChosen();
+        return loading;
+    };
 }
 
 function panicked(player) {
@@ -110,7 +155,7 @@ function panicked(player) {
 
 // Resolves to whether Ruffle took the movie. Ruffle reports a movie it cannot
 // play only by putting up its error screen.
-function startMovie(player, bytes) {
+function startMovie(player, begin, bytes) {
     return new Promise((resolve) => {
         const done = (ok) => {
             clearTimeout(timer);
@@ -124,22 +169,46 @@ function startMovie(player, bytes) {
         });
         watcher.observe(player.shadowRoot, { childList: true, subtree: true });
         player.addEventListener("loadeddata", () => done(true), { once: true });
-        player.ruffle().load({ data: bytes, swfFileName: "movie.swf" }).catch(() => done(false));
+        if (panicked(player))
+            done(false);
+        else
+            begin(bytes).catch(() => done(false));
     });
 }
 
-// Two players take turns: the next movie starts in one underneath the movie
-// shown in the other, which stays until the new one has drawn. Ruffle never
-// lets go of a player element it has made (the document keeps listening for
-// it), so a fresh one for every movie would add up over a child's session.
+// Two players take turns: the next movie starts in the spare, hidden while
+// the movie shown in the other stays until the new one has drawn. Ruffle
+// never lets go of a player element it has made (the document keeps
+// listening for it), so a fresh one for every movie would add up over a
+// child's session.
 let shownPlayer = null;
-let sparePlayer = null;
+let sparePlayer = null; // { player, begin }
+let spareDue = null; // makes the next spare, once a new movie is shown
+
+function newPlayer() {
+    const player = createPlayer();
+    player.className = "waiting";
+    document.getElementById("stage").prepend(player);
+    return player;
+}
+
+// Taken out of the page, a player stops its movie and frees its core; put
+// back, it becomes the spare.
+function makeSpare(player) {
+    player.remove();
+    if (sparePlayer)
+        return;
+    player.className = "waiting";
+    document.getElementById("stage").prepend(player);
+    sparePlayer = { player, begin: prepare(player) };
+}
 
 async function play(bytes) {
-    const player = sparePlayer || createPlayer();
+    if (spareDue)
+        spareDue();
+    const { player, begin } = sparePlayer || { player: newPlayer(), begin: null };
     sparePlayer = null;
-    document.getElementById("stage").prepend(player);
-    if (!(await startMovie(player, bytes))) {
+    if (!(await startMovie(player, begin || prepare(player), bytes))) {
         // Ruffle would keep its error screen over every later movie in it.
         player.remove();
         return false;
@@ -153,20 +222,39 @@ async function play(bytes) {
         player.remove();
         return false;
     }
-    if (shownPlayer) {
-        // Taken out of the page, a player stops its movie and frees it.
-        shownPlayer.remove();
-        sparePlayer = shownPlayer;
-    }
+    player.className = "";
+    const shown = shownPlayer;
     shownPlayer = player;
+    if (shown) {
+        shown.className = "waiting";
+        shown.ruffle().suspend();
+    }
+    // Freeing one core and building another take a while: not before the
+    // new movie is on its way to the screen.
+    const due = () => {
+        if (spareDue !== due)
+            return;
+        spareDue = null;
+        if (shown)
+            makeSpare(shown);
+        else if (!sparePlayer)
+            makeSpare(createPlayer());
+    };
+    spareDue = due;
+    nextFrame()
+        .then(nextFrame)
+        .then(() => setTimeout(due, 0));
     return true;
 }
 
+// Whether Ruffle plays an empty movie; the player it used stays as the spare.
 async function rufflePlaysAtAll() {
-    const player = createPlayer();
-    document.getElementById("stage").append(player);
-    const ok = await startMovie(player, emptyMovie);
-    player.remove();
+    const player = newPlayer();
+    const ok = await startMovie(player, prepare(player), emptyMovie);
+    if (ok)
+        makeSpare(player);
+    else
+        player.remove();
     return ok;
 }
 
