@@ -70,8 +70,11 @@ WebEnginePlayer::WebEnginePlayer(const AppFolder &folder, QWidget *parent)
             this, [this] { giveUp(missingFilesMessage()); }, Qt::QueuedConnection);
         return;
     }
-    // Starting the web engine takes a while; the window comes first.
-    QTimer::singleShot(0, this, &WebEnginePlayer::startEngine);
+    // The engine starts at once, before the window around the player is
+    // built: its share of the work in this process (some 100 ms) would
+    // otherwise come when the window first shows, and this way its renderer
+    // and Ruffle start in their own processes while the window is built.
+    startEngine();
 }
 
 WebEnginePlayer::~WebEnginePlayer()
