@@ -6,6 +6,11 @@
 CharacterList::CharacterList(QWidget *parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every item is one character in the list's font. Without this the
+    // list measures each of its thousands of items as the window first
+    // shows the remembered one, which took longer than all the rest of
+    // building the window.
+    setUniformItemSizes(true);
     connect(this, &QListWidget::currentRowChanged, this, &CharacterList::announce);
 }
 
