@@ -21,6 +21,10 @@ function addFrame() {
     });
 }
 
+function nextFrame() {
+    return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+}
+
 // Whatever goes wrong in a frame counts as a failure, never as no answer.
 async function safely(action) {
     try {
@@ -60,7 +64,14 @@ async function play(url) {
     }
     if (target !== shownFrame) {
         target.frame.className = "";
-        shownFrame.frame.remove();
+        const old = shownFrame.frame;
+        old.className = "waiting";
+        old.contentWindow.stopMovie();
+        // Ending a whole frame takes a while: not before the new movie is on
+        // its way to the screen.
+        nextFrame()
+            .then(nextFrame)
+            .then(() => setTimeout(() => old.remove(), 0));
         shownFrame = { frame: target.frame, movies: 0 };
         freshFrame = null;
     }

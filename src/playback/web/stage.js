@@ -269,5 +269,12 @@ async function playMovie(url) {
     }
 }
 
+// The movie shown stops, its frame about to go.
+function stopMovie() {
+    if (shownPlayer)
+        shownPlayer.ruffle().suspend();
+}
+
 window.playMovie = playMovie;
+window.stopMovie = stopMovie;
 window.rufflePlaysAtAll = rufflePlaysAtAll;
