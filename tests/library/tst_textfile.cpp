@@ -88,9 +88,6 @@ void TestTextFile::readFailures_data()
                             << FileError::Kind::ReadFailed << QStringLiteral("不是普通文件");
     QTest::newRow("pipe") << QByteArray() << QStringLiteral("pipe") << FileError::Kind::ReadFailed
                           << QStringLiteral("不是普通文件");
-    QTest::newRow("endless device")
-        << QByteArray() << QStringLiteral("/dev/zero") << FileError::Kind::ReadFailed
-        << QStringLiteral("不是普通文件");
     QTest::newRow("link outside") << QByteArray() << QStringLiteral("link")
                                   << FileError::Kind::ReadFailed << QStringLiteral("链接");
 }
@@ -102,18 +99,16 @@ void TestTextFile::readFailures()
     QFETCH(FileError::Kind, kind);
     QFETCH(QString, detail);
     TestFolder dir;
-    QTemporaryDir outside;
-    QString path = dir.file(QStringLiteral("/config.ini"));
+    TestFolder outside;
+    const QString path = dir.file(QStringLiteral("/config.ini"));
     if (!bytes.isNull())
         dir.write(QStringLiteral("/config.ini"), bytes);
     if (special == QLatin1String("folder"))
         QDir(dir.path()).mkdir(QStringLiteral("config.ini"));
-    if (special == QLatin1String("link"))
-        dir.link(QStringLiteral("/config.ini"), outside.filePath(QStringLiteral("hanzi.ini")));
-    if (special == QLatin1String("link") || special == QLatin1String("/dev/zero"))
-        QFile(outside.filePath(QStringLiteral("hanzi.ini"))).open(QIODevice::WriteOnly);
-    if (special == QLatin1String("/dev/zero"))
-        path = special;
+    if (special == QLatin1String("link")) {
+        outside.write(QStringLiteral("/hanzi.ini"), "\xC8\xCB");
+        dir.link(QStringLiteral("/config.ini"), outside.file(QStringLiteral("/hanzi.ini")));
+    }
     if (special == QLatin1String("pipe")) {
 #ifdef Q_OS_UNIX
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
@@ -138,12 +133,7 @@ void TestTextFile::characterListHoldsAtMost32767()
     dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32767, 'a'));
     QCOMPARE(readCharacterList(path).size(), 32767);
     dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32768, 'a'));
-    try {
-        readCharacterList(path);
-        QFAIL("an overlong list was read");
-    } catch (const FileError &error) {
-        QCOMPARE(error.kind(), FileError::Kind::BadFormat);
-    }
+    QVERIFY_THROWS_EXCEPTION(FileError, readCharacterList(path));
 }
 
 void TestTextFile::writeRoundTrip_data()
@@ -185,37 +175,34 @@ void TestTextFile::failedWriteKeepsOldContent_data()
 void TestTextFile::failedWriteKeepsOldContent()
 {
     QFETCH(QString, setUp);
+    const QByteArray old("\xC8\xCB\r\n");
     TestFolder dir;
-    QTemporaryDir outside;
-    const QString old = outside.filePath(QStringLiteral("old"));
-    QString suffix = QStringLiteral("/config.ini");
-    if (setUp == QLatin1String("long name"))
-        suffix = QLatin1Char('/') + QString(250, u'c');
-    QFile oldFile(old);
-    QVERIFY(oldFile.open(QIODevice::WriteOnly) && oldFile.write("\xC8\xCB\r\n") == 4);
-    oldFile.close();
+    TestFolder outside;
+    outside.write(QStringLiteral("/old"), old);
+    const QString name = setUp == QLatin1String("long name") ? QLatin1Char('/') + QString(250, u'c')
+                                                             : QStringLiteral("/config.ini");
     if (setUp == QLatin1String("link outside"))
-        dir.link(suffix, old);
+        dir.link(name, outside.file(QStringLiteral("/old")));
     else if (setUp == QLatin1String("link nowhere"))
-        dir.link(suffix, outside.filePath(QStringLiteral("none")));
+        dir.link(name, outside.file(QStringLiteral("/none")));
     else if (setUp == QLatin1String("folder"))
-        QDir(dir.path()).mkdir(suffix.mid(1));
+        QDir(dir.path()).mkdir(name.mid(1));
     else
-        QVERIFY(QFile::copy(old, dir.file(suffix)));
+        dir.write(name, old);
     const QStringList before = dir.files(QString());
 
     try {
         ZORVINA_FILL_DISK_IF(setUp == QLatin1String("disk full"));
-        writeSingleLine(dir.file(suffix), QStringLiteral("口"));
+        writeSingleLine(dir.file(name), QStringLiteral("口"));
         QFAIL("the write should have failed");
     } catch (const FileError &error) {
         QCOMPARE(error.kind(), FileError::Kind::WriteFailed);
     }
     QCOMPARE(dir.files(QString()), before);
-    QVERIFY(!QFile::exists(outside.filePath(QStringLiteral("none"))));
-    QFile kept(QFileInfo(dir.file(suffix)).isFile() ? dir.file(suffix) : old);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), QByteArray("\xC8\xCB\r\n"));
+    QCOMPARE(outside.files(QString()), QStringList{QStringLiteral("old")});
+    QCOMPARE(outside.read(QStringLiteral("/old")), old);
+    if (QFileInfo(dir.file(name)).isFile())
+        QCOMPARE(dir.read(name), old);
 }
 
 void TestTextFile::characters_data()
