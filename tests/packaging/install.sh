@@ -30,7 +30,8 @@ for size in 16 24 32 48 64 128 256; do
 done
 for file in lib/zorvina/hanzi.ini lib/zorvina/harrow.cur lib/zorvina/ruffle/ruffle.js \
     share/man/man1/zorvina.1.gz share/doc/zorvina/copyright bin/zorvina-moviemaker \
-    share/zorvina/readings-supplement.txt; do
+    share/zorvina/readings-supplement.txt share/zorvina/readings/modern.json \
+    lib/zorvina/licenses/movie-data.txt; do
     [ -s "$prefix/$file" ] || fail "$file is missing"
 done
 for file in config.ini Temp Work; do

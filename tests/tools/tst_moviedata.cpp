@@ -12,6 +12,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -46,10 +47,8 @@ class TestMovieData : public QObject
 
 private Q_SLOTS:
     void strokePaths();
-    void badStrokePaths_data();
-    void badStrokePaths();
-    void refusesBadCharacters_data();
-    void refusesBadCharacters();
+    void refusals_data();
+    void refusals();
     void toneNumbers_data();
     void toneNumbers();
     void readings_data();
@@ -58,8 +57,6 @@ private Q_SLOTS:
     void hanziIniReadAsTheProgramReadsIt_data();
     void hanziIniReadAsTheProgramReadsIt();
     void wavParsing();
-    void badWavIsRefused_data();
-    void badWavIsRefused();
     void mp3Encoding();
     void everySyllableAtOneLevel_data();
     void everySyllableAtOneLevel();
@@ -81,42 +78,51 @@ void TestMovieData::strokePaths()
     QCOMPARE(QPointF(path.elementAt(8)), QPointF(518, 518));
 }
 
-void TestMovieData::badStrokePaths_data()
+void TestMovieData::refusals_data()
 {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("unknown command") << QStringLiteral("M 1 2 A 3 4");
-    QTest::newRow("relative command") << QStringLiteral("M 1 2 l 3 4");
-    QTest::newRow("half a point") << QStringLiteral("M 1 2 L 3");
-    QTest::newRow("number missing") << QStringLiteral("M 1 2 Q 3 4 L");
+    QTest::addColumn<std::function<void()>>("call");
+    QTest::addColumn<QString>("messagePart"); // what the parent is told, where it matters
+    using Call = std::function<void()>;
+    const auto load = [](const char *c) {
+        return Call([c] { loadCharacter(Fixtures, QString::fromUtf8(c)); });
+    };
+    const auto outline = [](const char *path) {
+        return Call([path] { parseStrokePath(QString::fromLatin1(path)); });
+    };
+    const auto wav = [](const QByteArray &bytes) { return Call([bytes] { parseWav(bytes); }); };
+    const auto mp3At = [](int rate) {
+        return Call([rate] { encodeMp3({rate, QList<qint16>(4000, 100)}); });
+    };
+    const QString any;
+
+    QTest::newRow("not in the data") << load("口") << QStringLiteral("not in the stroke data");
+    QTest::newRow("stroke without centre line") << load("坏") << QStringLiteral("damaged");
+    QTest::newRow("bad outline") << load("乱") << QStringLiteral("unknown command");
+    QTest::newRow("path outside the data") << load("../十") << QStringLiteral("single");
+    QTest::newRow("two characters") << load("十十") << QStringLiteral("single");
+    QTest::newRow("punctuation") << load("。") << QStringLiteral("single");
+    QTest::newRow("no character") << load("") << QStringLiteral("single");
+    QTest::newRow("outline: relative command") << outline("M 1 2 l 3 4") << any;
+    QTest::newRow("outline: half a point") << outline("M 1 2 L 3") << any;
+    QTest::newRow("outline: number missing") << outline("M 1 2 Q 3 4 L") << any;
+    QTest::newRow("wav: stereo") << wav(wavHeader(2, 16) + QByteArray(8, '\0')) << any;
+    QTest::newRow("wav: 8-bit") << wav(wavHeader(1, 8) + QByteArray(8, '\0')) << any;
+    QTest::newRow("wav: not RIFF") << wav("ID3\x03 some mp3 data") << any;
+    QTest::newRow("wav: no data chunk") << wav(wavHeader(1, 16).chopped(8)) << any;
+    // Flash plays MP3 at 11025, 22050 and 44100 Hz only.
+    QTest::newRow("mp3 at 16000 Hz") << mp3At(16000) << any;
+    QTest::newRow("mp3 at 48000 Hz") << mp3At(48000) << any;
+    QTest::newRow("mp3 at 5512 Hz") << mp3At(5512) << any;
+    QTest::newRow("no readings") << Call([] { Readings(Fixtures, QStringLiteral("none.txt")); })
+                                 << any;
 }
 
-void TestMovieData::badStrokePaths()
+void TestMovieData::refusals()
 {
-    QFETCH(QString, path);
-    QVERIFY_THROWS_EXCEPTION(MakerError, parseStrokePath(path));
-}
-
-void TestMovieData::refusesBadCharacters_data()
-{
-    QTest::addColumn<QString>("character");
-    QTest::addColumn<QString>("messagePart");
-    QTest::newRow("not in the data")
-        << QStringLiteral("口") << QStringLiteral("not in the stroke data");
-    QTest::newRow("stroke without centre line")
-        << QStringLiteral("坏") << QStringLiteral("damaged");
-    QTest::newRow("bad outline") << QStringLiteral("乱") << QStringLiteral("unknown command");
-    QTest::newRow("path outside the data") << QStringLiteral("../十") << QStringLiteral("single");
-    QTest::newRow("two characters") << QStringLiteral("十十") << QStringLiteral("single");
-    QTest::newRow("punctuation") << QStringLiteral("。") << QStringLiteral("single");
-    QTest::newRow("empty") << QString() << QStringLiteral("single");
-}
-
-void TestMovieData::refusesBadCharacters()
-{
-    QFETCH(QString, character);
+    QFETCH(std::function<void()>, call);
     QFETCH(QString, messagePart);
     try {
-        loadCharacter(Fixtures, character);
+        call();
         QFAIL("no error");
     } catch (const MakerError &error) {
         QVERIFY2(error.message().contains(messagePart), qPrintable(error.message()));
@@ -161,7 +167,6 @@ void TestMovieData::readings()
     Readings known(QStringLiteral(ZORVINA_READINGS_DATA),
                    QStringLiteral(ZORVINA_READINGS_SUPPLEMENT));
     QCOMPARE(known.reading(character), pinyin);
-    QVERIFY_THROWS_EXCEPTION(MakerError, Readings(Fixtures, QStringLiteral("missing.txt")));
 }
 
 void TestMovieData::teachingOrder()
@@ -237,24 +242,8 @@ void TestMovieData::wavParsing()
     QCOMPARE(pcm.samples, QList<qint16>({1, -1, -32768, 32767}));
 }
 
-void TestMovieData::badWavIsRefused_data()
-{
-    QTest::addColumn<QByteArray>("wav");
-    QTest::newRow("stereo") << wavHeader(2, 16) + QByteArray(8, '\0');
-    QTest::newRow("8-bit") << wavHeader(1, 8) + QByteArray(8, '\0');
-    QTest::newRow("not RIFF") << QByteArray("ID3\x03 some mp3 data");
-    QTest::newRow("no data chunk") << wavHeader(1, 16).chopped(8);
-}
-
-void TestMovieData::badWavIsRefused()
-{
-    QFETCH(QByteArray, wav);
-    QVERIFY_THROWS_EXCEPTION(MakerError, parseWav(wav));
-}
-
-// Flash plays MP3 at 11025, 22050 and 44100 Hz only; the frames it is given
-// are all sound (an Xing/Info frame would be heard as a click), and the
-// sample count is what the movie's timing is planned by.
+// The frames Flash is given are all sound (an Xing/Info frame would be heard
+// as a click), and the sample count is what the movie's timing is planned by.
 void TestMovieData::mp3Encoding()
 {
     Pcm pcm;
@@ -266,10 +255,6 @@ void TestMovieData::mp3Encoding()
     QCOMPARE(sound.sampleCount, quint32(22050));
     QVERIFY(!sound.stereo && !sound.frames.isEmpty());
     QVERIFY(!sound.frames.contains("Xing") && !sound.frames.contains("Info"));
-    for (int rate : {16000, 48000, 5512}) {
-        pcm.sampleRate = rate;
-        QVERIFY_THROWS_EXCEPTION(MakerError, encodeMp3(pcm));
-    }
 }
 
 void TestMovieData::everySyllableAtOneLevel_data()

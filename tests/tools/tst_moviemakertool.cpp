@@ -186,9 +186,6 @@ void TestMovieMakerTool::refusals_data()
     QTest::newRow("Latin letters")
         << QStringList{out, hanzi, QStringLiteral("ab")} << 2
         << QStringLiteral("'a' is not a Chinese character") << QStringList();
-    QTest::newRow("path in a character")
-        << QStringList{out, hanzi, QStringLiteral("../一")} << 2
-        << QStringLiteral("not a Chinese character") << QStringList();
     QTest::newRow("nothing to make")
         << QStringList{out, hanzi} << 2 << QStringLiteral("no characters") << QStringList();
     QTest::newRow("missing list") << QStringList{out, hanzi, QStringLiteral("--list"),
