@@ -70,26 +70,22 @@ void TestTextFile::readFailures_data()
     QTest::addColumn<QString>("detail");
 
     const QString none;
+    const auto bad = FileError::Kind::BadFormat;
+    const auto unreadable = FileError::Kind::ReadFailed;
+    const QString second = QStringLiteral("第 2 个字");
+    const QString notAFile = QStringLiteral("不是普通文件");
     QTest::newRow("missing") << QByteArray() << none << FileError::Kind::NotFound << none;
     QTest::newRow("no bytes at all") << QByteArray("") << none << FileError::Kind::PastEnd << none;
-    QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none
-                                 << FileError::Kind::BadFormat << QStringLiteral("第 2 个字");
-    QTest::newRow("cut off in a character")
-        << QByteArray("\xC8\xCB\xBF") << none << FileError::Kind::BadFormat
-        << QStringLiteral("第 2 个字");
-    QTest::newRow("nul") << QByteArray("a\0b", 3) << none << FileError::Kind::BadFormat
-                         << QStringLiteral("第 2 个字");
-    QTest::newRow("utf-16 with an odd byte count")
-        << QByteArray("\xFF\xFE\xBA\x4E\xE3", 5) << none << FileError::Kind::BadFormat
-        << QStringLiteral("第 2 个字");
-    QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none << FileError::Kind::BadFormat
-                               << QStringLiteral("太长");
-    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder")
-                            << FileError::Kind::ReadFailed << QStringLiteral("不是普通文件");
-    QTest::newRow("pipe") << QByteArray() << QStringLiteral("pipe") << FileError::Kind::ReadFailed
-                          << QStringLiteral("不是普通文件");
-    QTest::newRow("link outside") << QByteArray() << QStringLiteral("link")
-                                  << FileError::Kind::ReadFailed << QStringLiteral("链接");
+    QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none << bad << second;
+    QTest::newRow("cut off in a character") << QByteArray("\xC8\xCB\xBF") << none << bad << second;
+    QTest::newRow("nul") << QByteArray("a\0b", 3) << none << bad << second;
+    QTest::newRow("utf-16, odd byte count")
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3", 5) << none << bad << second;
+    QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none << bad << QStringLiteral("太长");
+    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder") << unreadable << notAFile;
+    QTest::newRow("pipe") << QByteArray() << QStringLiteral("pipe") << unreadable << notAFile;
+    QTest::newRow("link outside") << QByteArray() << QStringLiteral("link") << unreadable
+                                  << QStringLiteral("链接");
 }
 
 void TestTextFile::readFailures()
