@@ -53,9 +53,6 @@ void TestStaging::failures_data()
     const QStringList empty;
     const QStringList copy{QStringLiteral("人.haz")};
     QTest::newRow("no movie") << kou << none << none << FileError::Kind::NotFound << empty;
-    QTest::newRow("no library folder")
-        << ren << QStringLiteral("hanzi") << QStringLiteral("missing") << FileError::Kind::NotFound
-        << empty;
     QTest::newRow("unreadable movie keeps the leftover copy")
         << ren << QStringLiteral("hanzi/人.haz") << QStringLiteral("folder")
         << FileError::Kind::ReadFailed << copy;

@@ -47,8 +47,6 @@ private Q_SLOTS:
 
     void search_data();
     void search();
-    void dropsAreRefused();
-    void returningToTheWindowKeepsTheText();
     void promptAllowsTwoCharacters();
 };
 
@@ -181,6 +179,8 @@ void TestNavigation::search_data()
         {"word committed: first character", "一二三四五", "", "commit", "三四", "三", 2, 1, false},
         {"word pasted: first character", "一二三四五", "", "paste", "四五", "四", 3, 1, false},
         {"word pasted, not listed", "一二三四五", "二", "paste", "人口", "", 1, 1, true},
+        {"dropped: refused", "一二三四五", "", "drop", "三", "", -1, 0, false},
+        {"window left and entered again", "一二三四五", "", "type, leave, return", "二", "二", 1, 1, false},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -216,6 +216,15 @@ void TestNavigation::search()
     } else if (how == QLatin1String("paste")) {
         QGuiApplication::clipboard()->setText(input);
         QTest::keySequence(box, QKeySequence::Paste);
+    } else if (how == QLatin1String("drop")) {
+        QMimeData dragged;
+        dragged.setText(input);
+        const QPoint inside = box->rect().center();
+        QDragEnterEvent enter(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box, &enter);
+        QVERIFY(!enter.isAccepted());
+        QDropEvent drop(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box, &drop);
     } else if (how == QLatin1String("type, select all, type")) {
         type(box, typed.first());
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
@@ -223,8 +232,12 @@ void TestNavigation::search()
     } else {
         type(box, input);
     }
-    if (how == QLatin1String("type, erase"))
+    if (how == QLatin1String("type, erase")) {
         QTest::keyClick(box, Qt::Key_Backspace);
+    } else if (how == QLatin1String("type, leave, return")) {
+        QFocusEvent returning(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(box, &returning);
+    }
 
     QCOMPARE(box->text(), boxAfter);
     QCOMPARE(ui.List1()->currentRow(), rowAfter);
@@ -239,35 +252,6 @@ void TestNavigation::search()
     if (reported)
         QCOMPARE(textDuringMessage, first);
     QCOMPARE(QApplication::focusWidget(), box);
-}
-
-void TestNavigation::dropsAreRefused()
-{
-    WindowFixture fixture(five);
-    fixture.open();
-    SearchBox *box = fixture.ui().txtInput();
-    box->clear();
-    QMimeData dragged;
-    dragged.setText(QStringLiteral("三"));
-    const QPoint inside = box->rect().center();
-    QDragEnterEvent enter(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(box, &enter);
-    QVERIFY(!enter.isAccepted());
-    QDropEvent drop(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(box, &drop);
-    QCOMPARE(box->text(), QString());
-    QVERIFY(fixture.player.paths.isEmpty());
-}
-
-void TestNavigation::returningToTheWindowKeepsTheText()
-{
-    WindowFixture fixture(five);
-    fixture.open();
-    SearchBox *box = fixture.ui().txtInput();
-    box->setText(QStringLiteral("二"));
-    QFocusEvent returning(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(box, &returning);
-    QCOMPARE(box->text(), QStringLiteral("二"));
 }
 
 void TestNavigation::promptAllowsTwoCharacters()
