@@ -23,13 +23,9 @@ public:
         return m_widget;
     }
 
-    void LoadMovie(int layer, const QString &path) override
-    {
-        layers.append(layer);
-        paths.append(path);
-    }
+    // The layer is checked by the journey: the real player plays layer 0 only.
+    void LoadMovie(int, const QString &path) override { paths.append(path); }
 
-    QList<int> layers;
     QStringList paths;
 
 private:

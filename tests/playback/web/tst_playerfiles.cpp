@@ -60,8 +60,8 @@ void TestPlayerFiles::initTestCase()
 {
     QVERIFY(m_app.isValid());
     // Each of Ruffle's files holds its own name.
-    for (const char *name : {"ruffle.js", "core.ruffle.0123.js", "0123.wasm", "ruffle.js.map",
-                             "LICENSE_MIT", ".hidden.js"})
+    for (const char *name :
+         {"ruffle.js", "core.ruffle.0123.js", "0123.wasm", "ruffle.js.map", ".hidden.js"})
         write(QStringLiteral("ruffle/") + QLatin1String(name), name);
     write(QStringLiteral("config.ini"), "secret");
     write(QStringLiteral("Work/一.swf"), goodMovie);
@@ -107,7 +107,6 @@ void TestPlayerFiles::served_data()
     row("ruffle", "zorvina://player/ruffle/ruffle.js", "", js);
     row("wasm", "zorvina://player/ruffle/0123.wasm", "", "application/wasm");
     row("source map", "zorvina://player/ruffle/ruffle.js.map");
-    row("licence", "zorvina://player/ruffle/LICENSE_MIT");
     row("hidden", "zorvina://player/ruffle/.hidden.js");
     row("missing", "zorvina://player/ruffle/none.js");
     row("up and out", "zorvina://player/ruffle/../config.ini");

@@ -353,8 +353,6 @@ void TestWebEnginePlayer::playerComesBackAfterACrash()
     waitShown(first);
     QCOMPARE(ready.size(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(shows(red), timeoutMs);
-    play(QStringLiteral("二.swf"), TestMovie(blue).bytes());
-    QTRY_VERIFY_WITH_TIMEOUT(shows(blue), timeoutMs);
 }
 
 void TestWebEnginePlayer::chineseDeviceText_data()
