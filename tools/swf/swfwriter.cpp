@@ -361,24 +361,6 @@ ActionList &ActionList::stop()
     return *this;
 }
 
-ActionList &ActionList::play()
-{
-    m_bytes.append(char(0x06));
-    return *this;
-}
-
-ActionList &ActionList::gotoFrame(int frame)
-{
-    if (frame < 0 || frame > 0xffff)
-        throw SwfError(QStringLiteral("frame %1 is out of range").arg(frame));
-    BitWriter out;
-    out.writeU8(0x81);
-    out.writeU16(2);
-    out.writeU16(quint16(frame));
-    m_bytes.append(out.bytes());
-    return *this;
-}
-
 ActionList &ActionList::getUrl(const QByteArray &url, const QByteArray &target)
 {
     BitWriter strings;
@@ -408,7 +390,7 @@ SwfWriter::SwfWriter(const Header &header) : m_header(header)
         throw SwfError(QStringLiteral("frame rate %1 is out of range").arg(header.frameRate));
 
     BitWriter attributes;
-    attributes.writeU32(header.useNetwork ? 1u : 0u); // ActionScript 1/2, no metadata
+    attributes.writeU32(0); // local-file sandbox, ActionScript 1/2, no metadata
     writeTag(SwfTag::FileAttributes, attributes.bytes());
 }
 
@@ -431,21 +413,16 @@ quint16 SwfWriter::defineShape(const Shape &shape)
     return id;
 }
 
-void SwfWriter::placeObject(int depth, quint16 characterId, const Matrix &matrix, int clipDepth)
+void SwfWriter::placeObject(int depth, quint16 characterId, const Matrix &matrix)
 {
     checkUsable();
     checkDepth(depth);
     checkCharacter(characterId, false);
-    if (clipDepth != 0 && (clipDepth <= depth || clipDepth > MaxDepth))
-        throw SwfError(
-            QStringLiteral("clip depth %1 must lie above depth %2").arg(clipDepth).arg(depth));
     BitWriter out;
-    out.writeU8(quint8((clipDepth != 0 ? 0x40 : 0) | 0x04 | 0x02)); // clip, matrix, character
+    out.writeU8(0x04 | 0x02); // matrix, character
     out.writeU16(quint16(depth));
     out.writeU16(characterId);
     SwfUnits::writeMatrix(out, matrix);
-    if (clipDepth != 0)
-        out.writeU16(quint16(clipDepth));
     writeTag(SwfTag::PlaceObject2, out.bytes());
 }
 

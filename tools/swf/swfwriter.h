@@ -101,9 +101,6 @@ class ActionList
 {
 public:
     ActionList &stop();
-    ActionList &play();
-    // Frames count from 0 here, as in the file.
-    ActionList &gotoFrame(int frame);
     ActionList &getUrl(const QByteArray &url, const QByteArray &target = QByteArray());
 
     QByteArray bytes() const { return m_bytes; }
@@ -132,7 +129,6 @@ public:
         QSize stage;             // pixels
         double frameRate = 24.0; // frames per second
         int version = 10;
-        bool useNetwork = false; // local-file sandbox unless set
     };
     enum class Compression { None, Zlib };
 
@@ -143,11 +139,8 @@ public:
     void setBackgroundColor(Rgba color);
     // Defines a shape (DefineShape3) and returns its character id.
     quint16 defineShape(const Shape &shape);
-    // Puts a character on the display list at depth (1..65535). A non-zero
-    // clipDepth turns the object into a mask for depths above it up to and
-    // including clipDepth.
-    void placeObject(int depth, quint16 characterId, const Matrix &matrix = Matrix(),
-                     int clipDepth = 0);
+    // Puts a character on the display list at depth (1..65535).
+    void placeObject(int depth, quint16 characterId, const Matrix &matrix = Matrix());
     // Replaces the character shown at depth, keeping its other properties.
     void replaceObject(int depth, quint16 characterId);
     void moveObject(int depth, const Matrix &matrix);
