@@ -22,24 +22,22 @@ public:
     {
         if (!userEditing || limit < 0 || charactersOf(input).size() <= limit)
             return Acceptable;
-        // The change replaced what lies between the parts it left alone.
+        // What the change put in ends at the cursor: the text after the
+        // cursor is old, and so is the start the new text shares with the old.
+        // Matching ends instead would take a word pasted over a character it
+        // ends with for that character kept, and refuse the whole paste.
+        const qsizetype end = qBound(qsizetype(0), qsizetype(position), input.size());
+        const qsizetype tail = input.size() - end;
         qsizetype head = 0;
-        while (head < before.size() && head < input.size() && before.at(head) == input.at(head))
+        while (head < end && head < before.size() - tail && before.at(head) == input.at(head))
             ++head;
         if (head > 0 && input.at(head - 1).isHighSurrogate())
             --head;
-        qsizetype tail = 0;
-        while (tail < before.size() - head && tail < input.size() - head &&
-               before.at(before.size() - 1 - tail) == input.at(input.size() - 1 - tail))
-            ++tail;
-        if (tail > 0 && input.at(input.size() - tail).isLowSurrogate())
-            --tail;
         const QString kept = input.left(head) + input.right(tail);
         const int room = limit - int(charactersOf(kept).size());
         if (room <= 0)
             return Invalid;
-        const QString fits =
-            charactersOf(input.mid(head, input.size() - head - tail)).mid(0, room).join(QString());
+        const QString fits = charactersOf(input.mid(head, end - head)).mid(0, room).join(QString());
         input = input.left(head) + fits + input.right(tail);
         position = int(head + fits.size());
         return Acceptable;

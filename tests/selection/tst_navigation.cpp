@@ -178,6 +178,7 @@ void TestNavigation::search_data()
         {"committed", "一二三四五", "", "commit", "二", "二", 1, 1, false},
         {"word committed: first character", "一二三四五", "", "commit", "三四", "三", 2, 1, false},
         {"word pasted: first character", "一二三四五", "", "paste", "四五", "四", 3, 1, false},
+        {"word pasted over a character it ends with", "一二三四五", "", "type, select all, paste", "四五四", "五", 4, 2, false},
         {"word pasted, not listed", "一二三四五", "二", "paste", "人口", "", 1, 1, true},
         {"dropped: refused", "一二三四五", "", "drop", "三", "", -1, 0, false},
         {"window left and entered again", "一二三四五", "", "type, leave, return", "二", "二", 1, 1, false},
@@ -225,6 +226,11 @@ void TestNavigation::search()
         QVERIFY(!enter.isAccepted());
         QDropEvent drop(inside, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(box, &drop);
+    } else if (how == QLatin1String("type, select all, paste")) {
+        type(box, typed.first());
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QGuiApplication::clipboard()->setText(input.mid(typed.first().size()));
+        QTest::keySequence(box, QKeySequence::Paste);
     } else if (how == QLatin1String("type, select all, type")) {
         type(box, typed.first());
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
