@@ -19,8 +19,6 @@ void TestWebEngineProcess::userFlagsComeLast_data()
     QTest::newRow("blank") << QByteArray(" \t") << own;
     // Chromium takes the last of a repeated switch: the user's.
     QTest::newRow("same switch") << QByteArray(" --js-flags=--foo ") << own + " --js-flags=--foo";
-    QTest::newRow("several") << QByteArray("--disable-gpu --lang=zh")
-                             << own + " --disable-gpu --lang=zh";
 }
 
 void TestWebEngineProcess::userFlagsComeLast()
