@@ -89,11 +89,16 @@ bool isSingleCharacter(const QString &text)
            category == QChar::Number_Letter;
 }
 
+QString characterFile(const QString &dataDir, const QString &character)
+{
+    return dataDir + QLatin1Char('/') + character + QStringLiteral(".json");
+}
+
 CharacterData loadCharacter(const QString &dataDir, const QString &character)
 {
     if (!isSingleCharacter(character))
         throw MakerError(QStringLiteral("'%1' is not a single Chinese character").arg(character));
-    QFile file(dataDir + QLatin1Char('/') + character + QStringLiteral(".json"));
+    QFile file(characterFile(dataDir, character));
     if (!file.open(QIODevice::ReadOnly))
         throw MakerError(
             QStringLiteral("%1 is not in the stroke data (%2)").arg(character, dataDir));

@@ -26,7 +26,10 @@ QPainterPath parseStrokePath(const QString &svgPath);
 // a movie file): no Latin letters, path separators or punctuation.
 bool isSingleCharacter(const QString &text);
 
-// Reads <dataDir>/<character>.json. Throws MakerError when the character is
+// The stroke data's file of character: <dataDir>/<character>.json.
+QString characterFile(const QString &dataDir, const QString &character);
+
+// Reads characterFile(dataDir, character). Throws MakerError when the character is
 // not in the data or its file is damaged.
 CharacterData loadCharacter(const QString &dataDir, const QString &character);
 

@@ -34,7 +34,7 @@ QStringList readHanziIni(const QString &fileName, const QString &dataDir, QStrin
             skipped.append(QStringLiteral("'%1' (a space)").arg(character));
         else if (!isSingleCharacter(character))
             skipped.append(QStringLiteral("'%1' (not a Chinese character)").arg(character));
-        else if (!QFile::exists(dataDir + QLatin1Char('/') + character + QStringLiteral(".json")))
+        else if (!QFile::exists(characterFile(dataDir, character)))
             skipped.append(QStringLiteral("'%1' (not in the stroke data)").arg(character));
         else
             characters.append(character);

@@ -119,7 +119,7 @@ QStringList fillByFrequency(QStringList &characters, const QString &frequencyFil
             break;
         if (listed.contains(character))
             continue;
-        if (!QFile::exists(dataDir + QLatin1Char('/') + character + QStringLiteral(".json"))) {
+        if (!QFile::exists(characterFile(dataDir, character))) {
             lacking.append(character);
             continue;
         }
@@ -265,8 +265,7 @@ int main(int argc, char *argv[])
 
                 QCryptographicHash key(QCryptographicHash::Sha256);
                 key.addData(common.result());
-                key.addData(fileBytes(parser.value(data) + QLatin1Char('/') + character +
-                                      QStringLiteral(".json")));
+                key.addData(fileBytes(characterFile(parser.value(data), character)));
                 key.addData(
                     (job.pinyin + QLatin1Char('|') + names.join(QLatin1Char(','))).toUtf8());
                 if (!job.pinyin.isEmpty())
