@@ -24,8 +24,8 @@ bool MovieCache::isCurrent(const QString &character, const QByteArray &key,
                            const QString &moviePath) const
 {
     const auto it = m_entries.constFind(character);
-    return it != m_entries.cend() && it->key == key && QFileInfo(moviePath).size() == it->size &&
-           QFileInfo::exists(moviePath);
+    const QFileInfo movie(moviePath);
+    return it != m_entries.cend() && it->key == key && movie.exists() && movie.size() == it->size;
 }
 
 void MovieCache::remember(const QString &character, const QByteArray &key, const QString &moviePath)
