@@ -238,8 +238,8 @@ void WebEnginePlayer::restartPage()
     // with the newest request.
     qCWarning(lcPlayer) << "the player's page stopped answering; restarting it";
     stopWatching();
-    if (m_page->renderProcessPid() > 0)
-        RendererProcess::end(m_page->renderProcessPid());
+    if (const qint64 renderer = m_page->renderProcessPid(); renderer > 0)
+        RendererProcess::end(renderer);
     else
         m_page->load(PlayerFiles::pageUrl());
 }
