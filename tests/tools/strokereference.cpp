@@ -62,12 +62,3 @@ double intersectionOverUnion(const QList<QPoint> &a, const QList<QPoint> &b)
     const qsizetype both = QSet<QPoint>(setA).intersect(setB).size();
     return double(both) / double(QSet<QPoint>(setA).unite(setB).size());
 }
-
-int firstFrameOfStroke(const QList<PlannedFrame> &plan, int stroke)
-{
-    for (int i = 0; i < plan.size(); ++i) {
-        if (plan[i].stroke == stroke)
-            return i;
-    }
-    return -1;
-}

@@ -7,8 +7,6 @@
 #include <QPoint>
 #include <QString>
 
-#include "frameplan.h"
-
 // What a character's strokes should look like on the stage, painted straight
 // from the data file by Qt's SVG renderer: independent of the movie maker's
 // own reading of the outlines. White background, black strokes.
@@ -23,8 +21,5 @@ bool isInk(const QColor &colour);     // a finished (dark) stroke
 bool isWriting(const QColor &colour); // the stroke being written (bright red)
 
 double intersectionOverUnion(const QList<QPoint> &a, const QList<QPoint> &b);
-
-// The first frame of the plan that writes the stroke, or -1.
-int firstFrameOfStroke(const QList<PlannedFrame> &plan, int stroke);
 
 #endif

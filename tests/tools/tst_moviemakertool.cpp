@@ -1,12 +1,10 @@
 // zorvina-moviemaker run as a parent would run it.
+#include "fileops.h"
 #include "speech.h"
 #include "swfreader.h"
-#include "textfile.h"
+#include "testfolder.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -26,19 +24,6 @@ Run runTool(const QStringList &arguments)
         qFatal("zorvina-moviemaker did not finish");
     return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
             QString::fromUtf8(tool.readAllStandardError())};
-}
-
-QByteArray readAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(fileName));
 }
 
 // The best normalised correlation of b's samples with a's, over shifts of up
@@ -65,8 +50,9 @@ double bestCorrelation(const Pcm &a, const Pcm &b)
 
 Pcm recording(const QString &syllable)
 {
-    return resampled(
-        decodeMp3(readAll(recordingFile(QStringLiteral(ZORVINA_VOICE_DATA), syllable))), 22050);
+    return resampled(decodeMp3(readRegularFile(
+                         recordingFile(QStringLiteral(ZORVINA_VOICE_DATA), syllable), 1 << 20)),
+                     22050);
 }
 
 } // namespace
@@ -76,28 +62,45 @@ class TestMovieMakerTool : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void makesMoviesOfCharacters();
-    void makesListAndConfig();
+    void makesMoviesListAndConfig();
     void refusals_data();
     void refusals();
 };
 
-void TestMovieMakerTool::makesMoviesOfCharacters()
+// A first run makes the movies, the list and the remembered character; a
+// second one, after the child has moved on and a movie was lost, makes only
+// what is missing or new, the same as before, and keeps the child's place.
+void TestMovieMakerTool::makesMoviesListAndConfig()
 {
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("hanzi"));
-    const QString cache = dir.filePath(QStringLiteral("made.txt"));
-    const Run run = runTool(
-        {QStringLiteral("--out"), out, QStringLiteral("--cache"), cache, QStringLiteral("一永⺀")});
+    const TestFolder dir;
+    const auto path = [&](const char *name) { return dir.file(QString::fromUtf8(name)); };
+    dir.write(QStringLiteral("/order.txt"), QStringLiteral("# teaching order\n三\n一\n").toUtf8());
+    QStringList arguments{QStringLiteral("--out"),
+                          path("/hanzi"),
+                          QStringLiteral("--cache"),
+                          path("/made.txt"),
+                          QStringLiteral("--order"),
+                          path("/order.txt"),
+                          QStringLiteral("--write-list"),
+                          path("/hanzi.ini"),
+                          QStringLiteral("--write-config"),
+                          path("/config.ini"),
+                          QStringLiteral("永⺀")};
+    const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains(QStringLiteral("Made 3 of 3")), qPrintable(run.out));
-    QCOMPARE(QDir(out).entryList(QDir::Files),
-             QStringList(
-                 {QStringLiteral("⺀.haz"), QStringLiteral("一.haz"), QStringLiteral("永.haz")}));
+    QVERIFY2(run.out.contains(QStringLiteral("Made 4 of 4")), qPrintable(run.out));
+    QCOMPARE(dir.files(QStringLiteral("/hanzi")),
+             (QStringList{QStringLiteral("⺀.haz"), QStringLiteral("一.haz"),
+                          QStringLiteral("三.haz"), QStringLiteral("永.haz")}));
+    // The teaching order first, in GB18030 with CR LF; the first remembered.
+    QCOMPARE(dir.read(QStringLiteral("/hanzi.ini")).toHex(' '),
+             QByteArray::fromHex("C8FD D2BB D3C0 8138FD38 0D0A").toHex(' '));
+    QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray::fromHex("C8FD0D0A"));
     const auto tags = [&](const QString &character, int code) {
         QList<QByteArray> bodies;
         for (const SwfRecord &tag :
-             readSwf(readAll(out + QLatin1Char('/') + character + QStringLiteral(".haz"))).tags) {
+             readSwf(dir.read(QStringLiteral("/hanzi/") + character + QStringLiteral(".haz")))
+                 .tags) {
             if (tag.code == code)
                 bodies.append(tag.body);
         }
@@ -113,7 +116,7 @@ void TestMovieMakerTool::makesMoviesOfCharacters()
     QVERIFY(tags(radical, SwfTag::PlaceObject2).size() > 3);
 
     // 永 says yǒng from its recording (not another tone's); the movie is small.
-    const QByteArray yong = readAll(out + QStringLiteral("/永.haz"));
+    const QByteArray yong = dir.read(QStringLiteral("/hanzi/永.haz"));
     QVERIFY(readSwf(yong).compressed && readSwf(yong).frameCount > 100);
     const QList<QByteArray> sounds = tags(QStringLiteral("永"), SwfTag::DefineSound);
     QCOMPARE(sounds.size(), 1);
@@ -123,51 +126,20 @@ void TestMovieMakerTool::makesMoviesOfCharacters()
     QVERIFY2(same > 0.9 && other < 0.5, qPrintable(QStringLiteral("%1 %2").arg(same).arg(other)));
     QVERIFY(yong.size() < 40 * 1024);
 
-    // Only the missing movie is made again, and the same.
-    QVERIFY(QFile::remove(out + QStringLiteral("/永.haz")));
-    const Run again = runTool(
-        {QStringLiteral("--out"), out, QStringLiteral("--cache"), cache, QStringLiteral("一永")});
+    // The child has moved on to 一, 永's movie was lost, and a list as the
+    // program reads it adds 二; what cannot have a movie is named.
+    dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("一\r\n"));
+    QVERIFY(QFile::remove(path("/hanzi/永.haz")));
+    dir.writeText(QStringLiteral("/more.ini"), QStringLiteral("二 𠀀"));
+    const Run again = runTool(arguments << QStringLiteral("--list") << path("/more.ini"));
     QCOMPARE(again.exitCode, 0);
-    QVERIFY2(again.out.contains(QStringLiteral("Made 1 of 1")) &&
-                 again.out.contains(QStringLiteral("1 were up to date")),
+    QVERIFY2(again.out.contains(QStringLiteral("Made 2 of 2")) &&
+                 again.out.contains(QStringLiteral("3 were up to date")) &&
+                 again.out.contains(QStringLiteral("' ' (a space), '𠀀' (not in the stroke data)")),
              qPrintable(again.out));
-    QCOMPARE(readAll(out + QStringLiteral("/永.haz")), yong);
-}
-
-void TestMovieMakerTool::makesListAndConfig()
-{
-    QTemporaryDir dir;
-    const QString list = dir.filePath(QStringLiteral("order.txt"));
-    writeAll(list, QStringLiteral("# teaching order\n三\n一\n").toUtf8());
-    const QStringList arguments{QStringLiteral("--out"),
-                                dir.filePath(QStringLiteral("hanzi")),
-                                QStringLiteral("--order"),
-                                list,
-                                QStringLiteral("--write-list"),
-                                dir.filePath(QStringLiteral("hanzi.ini")),
-                                QStringLiteral("--write-config"),
-                                dir.filePath(QStringLiteral("config.ini")),
-                                QStringLiteral("二")};
-    QCOMPARE(runTool(arguments).exitCode, 0);
-    // 三一二 in GB18030, CR LF; the first of them remembered.
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("hanzi.ini"))).toHex(' '),
-             QByteArray::fromHex("C8FDD2BBB6FE0D0A").toHex(' '));
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("config.ini"))), QByteArray::fromHex("C8FD0D0A"));
-
-    // The child has moved on to 二: a rebuild keeps that.
-    writeAll(dir.filePath(QStringLiteral("config.ini")), QByteArray::fromHex("B6FE0D0A"));
-    QCOMPARE(runTool(arguments).exitCode, 0);
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("config.ini"))), QByteArray::fromHex("B6FE0D0A"));
-    // A list as the program reads it: what cannot have a movie is named.
-    writeSingleLine(dir.filePath(QStringLiteral("hanzi.ini")), QStringLiteral("三 𠀀一"));
-    const Run again =
-        runTool({QStringLiteral("--out"), dir.filePath(QStringLiteral("again")),
-                 QStringLiteral("--list"), dir.filePath(QStringLiteral("hanzi.ini"))});
-    QCOMPARE(again.exitCode, 0);
-    QVERIFY2(again.out.contains(QStringLiteral("' ' (a space), '𠀀' (not in the stroke data)")),
-             qPrintable(again.out));
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("again"))).entryList(QDir::Files),
-             (QStringList{QStringLiteral("一.haz"), QStringLiteral("三.haz")}));
+    QCOMPARE(dir.read(QStringLiteral("/hanzi/永.haz")), yong);
+    QVERIFY(dir.exists(QStringLiteral("/hanzi/二.haz")));
+    QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray::fromHex("D2BB0D0A"));
 }
 
 void TestMovieMakerTool::refusals_data()
@@ -204,16 +176,16 @@ void TestMovieMakerTool::refusals()
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     QFETCH(QStringList, moviesLeft);
-    QTemporaryDir dir;
+    const TestFolder dir;
     for (QString &argument : arguments) {
         if (argument == QLatin1String("hanzi") || argument.endsWith(QLatin1String(".ini")))
-            argument = dir.filePath(argument);
+            argument = dir.file(QLatin1Char('/') + argument);
     }
     const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("hanzi"))).entryList(QDir::Files), moviesLeft);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("hanzi.ini"))));
+    QCOMPARE(dir.files(QStringLiteral("/hanzi")), moviesLeft);
+    QVERIFY(!dir.exists(QStringLiteral("/hanzi.ini")));
 }
 
 QTEST_GUILESS_MAIN(TestMovieMakerTool)

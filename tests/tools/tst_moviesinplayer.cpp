@@ -1,18 +1,16 @@
 // Character movies in the real player (Ruffle in Qt WebEngine): what it draws
 // must be the data's strokes, checked against Qt's own painting of them.
-#include "appfolder.h"
 #include "characterdata.h"
 #include "frameplan.h"
 #include "moviebuilder.h"
 #include "strokereference.h"
+#include "testfolder.h"
 #include "webengineplayer.h"
 #include "webengineprocess.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineF>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -25,16 +23,9 @@ constexpr int timeoutMs = 60000;
 
 const QString Data = QStringLiteral(ZORVINA_HANZI_DATA);
 
-bool pinyinShown(const QImage &picture)
+bool isPinyin(const QColor &c)
 {
-    for (int y = 0; y < int(MovieLayout::PinyinBand.bottom()); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QColor c = picture.pixelColor(x, y);
-            if (c.blue() > 150 && c.red() < 90)
-                return true;
-        }
-    }
-    return false;
+    return c.blue() > 150 && c.red() < 90;
 }
 
 } // namespace
@@ -44,65 +35,44 @@ class TestMoviesInPlayer : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void initTestCase();
     void finishedCharacterMatchesItsOutlines_data();
     void finishedCharacterMatchesItsOutlines();
     void earlyFrameShowsTheFirstStrokesBeginning();
 
 private:
-    // Plans the character's movie, without sound: these checks are about the
-    // picture, and a test should not speak.
-    void prepare(const QString &character);
-    // Writes a still of the movie stopped at frame and waits until the player
-    // shows it.
-    void showStill(int frame);
+    // Writes a still of the character's movie stopped at frame (-1: the
+    // last) and waits until the player shows it. The movie has no sound:
+    // these checks are about the picture, and a test should not speak.
+    void showStill(const QString &character, int frame);
     QImage picture() const { return m_player->grab().toImage(); }
 
-    std::unique_ptr<QTemporaryDir> m_app;
+    TestFolder m_app;
     std::unique_ptr<WebEnginePlayer> m_player;
     MovieInput m_input;
     QList<PlannedFrame> m_plan;
 };
 
-void TestMoviesInPlayer::init()
+void TestMoviesInPlayer::initTestCase()
 {
-    m_app = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(m_app->path()).mkdir(QStringLiteral("Work")));
-    QVERIFY(QFile::link(QStringLiteral(ZORVINA_APP_DIR "/ruffle"),
-                        m_app->filePath(QStringLiteral("ruffle"))));
-    m_player = std::make_unique<WebEnginePlayer>(AppFolder(m_app->path()));
+    m_app.link(QStringLiteral("/ruffle"), QStringLiteral(ZORVINA_APP_DIR "/ruffle"));
+    m_player = std::make_unique<WebEnginePlayer>(m_app.folder());
     m_player->resize(MovieLayout::Stage);
     m_player->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_player.get()));
 }
 
-void TestMoviesInPlayer::cleanup()
-{
-    m_player.reset();
-    m_app.reset();
-}
-
-void TestMoviesInPlayer::prepare(const QString &character)
+void TestMoviesInPlayer::showStill(const QString &character, int frame)
 {
     m_input = MovieInput();
     m_input.data = loadCharacter(Data, character);
     m_input.pinyinOutline =
         pinyinOutline(QStringLiteral("pīn"), pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT)));
     m_plan = planMovie(m_input);
-}
-
-void TestMoviesInPlayer::showStill(int frame)
-{
-    const QString path =
-        m_app->filePath(QStringLiteral("Work/") + m_input.data.character + QStringLiteral(".swf"));
-    QFile file(path);
-    const QByteArray movie = buildMovie(m_input, m_plan, frame);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(movie) == movie.size());
-    file.close();
-
+    const QString movie = QStringLiteral("/Work/") + character + QStringLiteral(".swf");
+    m_app.write(movie, buildMovie(m_input, m_plan, frame < 0 ? int(m_plan.size()) - 1 : frame));
     QSignalSpy shown(m_player.get(), &WebEnginePlayer::movieShown);
-    m_player->LoadMovie(0, path);
+    m_player->LoadMovie(0, m_app.file(movie));
     QVERIFY(shown.wait(timeoutMs));
 }
 
@@ -117,8 +87,7 @@ void TestMoviesInPlayer::finishedCharacterMatchesItsOutlines_data()
 void TestMoviesInPlayer::finishedCharacterMatchesItsOutlines()
 {
     QFETCH(QString, character);
-    prepare(character);
-    showStill(int(m_plan.size()) - 1);
+    showStill(character, -1);
     const QList<QPoint> expected = gridPixelsWhere(referenceStrokes(Data, character), isInk);
     QVERIFY(expected.size() > 500);
     // The player reaches the still's frame a moment after showing the first.
@@ -127,7 +96,9 @@ void TestMoviesInPlayer::finishedCharacterMatchesItsOutlines()
         (iou = intersectionOverUnion(gridPixelsWhere(picture(), isInk), expected)) >= 0.9,
         qPrintable(QStringLiteral("overlap %1").arg(iou)), timeoutMs);
     // The pinyin comes a moment after the last stroke, above the grid.
-    QTRY_VERIFY_WITH_TIMEOUT(pinyinShown(picture()), timeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !gridPixelsWhere(picture(), isPinyin, MovieLayout::PinyinBand.toRect()).isEmpty(),
+        timeoutMs);
     QVERIFY(intersectionOverUnion(gridPixelsWhere(picture(), isInk), expected) >= 0.9);
 }
 
@@ -137,10 +108,9 @@ void TestMoviesInPlayer::finishedCharacterMatchesItsOutlines()
 void TestMoviesInPlayer::earlyFrameShowsTheFirstStrokesBeginning()
 {
     const QString character = QStringLiteral("大");
-    prepare(character);
-    const int early = firstFrameOfStroke(m_plan, 0) + 3;
-    QVERIFY(m_plan[early].reveal < 0.3);
-    showStill(early);
+    const int early = Timing().leadInFrames + 3;
+    showStill(character, early);
+    QVERIFY(m_plan[early].stroke == 0 && m_plan[early].reveal < 0.3);
     QTRY_VERIFY_WITH_TIMEOUT(gridPixelsWhere(picture(), isInk).isEmpty(), timeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(gridPixelsWhere(picture(), isWriting).size() > 20, timeoutMs);
 
