@@ -95,7 +95,7 @@ void TestMovieData::refusals_data()
     QTest::newRow("path outside the data") << load("../十") << QStringLiteral("single");
     QTest::newRow("punctuation") << load("。") << QStringLiteral("single");
     QTest::newRow("outline: half a point") << outline("M 1 2 L 3") << any;
-    QTest::newRow("outline: letter for a number") << outline("M 1 2 L 3 Q 4 5") << any;
+    QTest::newRow("outline: letter for a number") << outline("M 1 2 L 3 Z") << any;
     QTest::newRow("wav: stereo") << wav(wavHeader(2, 16) + QByteArray(8, '\0')) << any;
     QTest::newRow("wav: 8-bit") << wav(wavHeader(1, 8) + QByteArray(8, '\0')) << any;
     QTest::newRow("wav: not RIFF") << wav("ID3\x03 some mp3 data") << any;
