@@ -31,7 +31,6 @@ private Q_SLOTS:
 
     void closeRemembersAndSaysGoodbye_data();
     void closeRemembersAndSaysGoodbye();
-    void unmakableUserFolderIsReported();
 
     void pointerFollowsTheMouse();
 };
@@ -169,16 +168,21 @@ void TestMainWindow::closeRemembersAndSaysGoodbye_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("message");   // a pattern
     QTest::addColumn<QByteArray>("config"); // null: config.ini is a folder
+    QTest::addColumn<QString>("user");      // the user's data folder, if installed
     const QString four = QRegularExpression::escape(goodbye(QStringLiteral("四")));
-    QTest::newRow("close button") << true << 3 << four << QByteArray("\xCB\xC4\r\n");
-    QTest::newRow("title bar") << false << 3 << four << QByteArray("\xCB\xC4\r\n");
+    const QString notRemembered = QStringLiteral("^对不起，计算机没能记住.*“三”.*config\\.ini");
+    QTest::newRow("close button") << true << 3 << four << QByteArray("\xCB\xC4\r\n") << QString();
+    QTest::newRow("title bar") << false << 3 << four << QByteArray("\xCB\xC4\r\n") << QString();
     QTest::newRow("nothing current")
-        << false << -1 << QRegularExpression::escape(goodbye(QString())) << QByteArray("\r\n");
-    // No one, not even root, can write a file where a folder is: the
-    // character is not claimed to be remembered.
+        << false << -1 << QRegularExpression::escape(goodbye(QString())) << QByteArray("\r\n")
+        << QString();
+    // No one, not even root, can write a file where a folder is, or make a
+    // folder below a file: the character is not claimed to be remembered.
     QTest::newRow("config.ini is a folder")
-        << false << 2 << QStringLiteral("^对不起，计算机没能记住.*“三”.*config\\.ini")
-        << QByteArray();
+        << false << 2 << notRemembered << QByteArray() << QString();
+    QTest::newRow("installed, no user folder can be made")
+        << false << 2 << notRemembered << QByteArray("\xB6\xFE\r\n")
+        << QStringLiteral("/harrow.cur/Zorvina");
 }
 
 void TestMainWindow::closeRemembersAndSaysGoodbye()
@@ -187,12 +191,18 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
     QFETCH(int, row);
     QFETCH(QString, message);
     QFETCH(QByteArray, config);
+    QFETCH(QString, user);
     WindowFixture fixture(five, QStringLiteral("二"));
     if (config.isNull()) {
         QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
         QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("config.ini")));
     }
-    QVERIFY(fixture.show());
+    const AppFolder folder = user.isEmpty() ? fixture.dir.folder()
+                                            : AppFolder(fixture.dir.path(), fixture.dir.file(user));
+    fixture.window = std::make_unique<frmMain>(folder, fixture.player, fixture.dialogs);
+    fixture.window->load();
+    fixture.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(fixture.window.get()));
     fixture.dir.write(QStringLiteral("/Work/stray.swf"), "x");
     const WindowControls ui = fixture.ui();
     ui.List1()->setCurrentRow(row);
@@ -212,27 +222,11 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
                  QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption)),
              qPrintable(fixture.dialogs.messages.first()));
     QCOMPARE(configWhileMessage, config);
-    QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
+    if (user.isEmpty())
+        QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
 
     fixture.window->close();
     QCOMPARE(fixture.dialogs.messages.size(), 1);
-}
-
-void TestMainWindow::unmakableUserFolderIsReported()
-{
-    // Installed, with a user data folder that cannot be made below a file.
-    WindowFixture fixture(five, QStringLiteral("三"));
-    const QString user = fixture.dir.file(QStringLiteral("/harrow.cur/Zorvina"));
-    frmMain window(AppFolder(fixture.dir.path(), user), fixture.player, fixture.dialogs);
-    window.load();
-    WindowControls(window).List1()->setCurrentRow(2);
-    window.close();
-    QCOMPARE(fixture.dialogs.messages.size(), 1);
-    const QString message = fixture.dialogs.messages.first();
-    QVERIFY2(message.contains(
-                 QRegularExpression(QStringLiteral("^对不起，计算机没能记住.*“三”.*config\\.ini"),
-                                    QRegularExpression::DotMatchesEverythingOption)),
-             qPrintable(message));
 }
 
 void TestMainWindow::pointerFollowsTheMouse()
