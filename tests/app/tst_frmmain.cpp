@@ -111,9 +111,7 @@ void TestMainWindow::startUpFromTheFiles_data()
     QTest::newRow("empty list") << list << QByteArray("\r\n") << true;
     // Told which file, and the window never opens.
     QTest::newRow("no pointer") << pointer << QByteArray() << false;
-    QTest::newRow("broken pointer") << pointer << QByteArray("") << false;
     QTest::newRow("no character list") << list << QByteArray() << false;
-    QTest::newRow("character list without a line") << list << QByteArray("") << false;
 }
 
 void TestMainWindow::startUpFromTheFiles()

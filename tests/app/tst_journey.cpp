@@ -91,9 +91,6 @@ void TestJourney::journey()
     QCOMPARE(dialogs.messages,
              QStringList{QStringLiteral(
                  "计算机已经记住你本次最后学习的字是：“一”，谢谢使用，祝你玩得开心！！")});
-    QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray("\xD2\xBB\r\n"));
-    QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
-    QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());
     QCOMPARE(unavailable.count(), 0);
 }
 

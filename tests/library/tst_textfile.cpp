@@ -5,8 +5,6 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(FileError::Kind)
-
 class TestTextFile : public QObject
 {
     Q_OBJECT
@@ -14,8 +12,6 @@ class TestTextFile : public QObject
 private Q_SLOTS:
     void firstLine_data();
     void firstLine();
-    void readFailures_data();
-    void readFailures();
     void characterListHoldsAtMost32767();
     void writeRoundTrip_data();
     void writeRoundTrip();
@@ -26,68 +22,51 @@ private Q_SLOTS:
 
 void TestTextFile::firstLine_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QByteArray>("bytes"); // null: no file, or one that is not a regular file
+    QTest::addColumn<QString>("special");
+    QTest::addColumn<QString>("expected"); // the line read, or the message (%1: the file)
 
+    const QString none;
+    const QString notText = QStringLiteral("文件格式不对：%1（第一行的第 2 个字无法识别）");
     // 人口手 in GBK is C8CB BFDA CAD6.
     const QByteArray gbk("\xC8\xCB\xBF\xDA\xCA\xD6");
-    QTest::newRow("gbk with crlf") << gbk + "\r\n" << QStringLiteral("人口手");
-    QTest::newRow("gbk without line end") << gbk << QStringLiteral("人口手");
+    QTest::newRow("gbk with crlf") << gbk + "\r\n" << none << QStringLiteral("人口手");
+    QTest::newRow("gbk without line end") << gbk << none << QStringLiteral("人口手");
     QTest::newRow("second line ignored, even when it is not text")
-        << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xFF\0\xC8", 10) << QStringLiteral("人口");
-    QTest::newRow("lone lf") << QByteArray("\xC8\xCB\n\xBF\xDA") << QStringLiteral("人");
-    QTest::newRow("lone cr") << QByteArray("\xC8\xCB\r\xBF\xDA") << QStringLiteral("人");
-    QTest::newRow("empty first line") << QByteArray("\r\n\xC8\xCB") << QString();
+        << QByteArray("\xC8\xCB\xBF\xDA\r\n\xCA\xFF\0\xC8", 10) << none << QStringLiteral("人口");
+    QTest::newRow("lone lf") << QByteArray("\xC8\xCB\n\xBF\xDA") << none << QStringLiteral("人");
+    QTest::newRow("lone cr") << QByteArray("\xC8\xCB\r\xBF\xDA") << none << QStringLiteral("人");
+    QTest::newRow("empty first line") << QByteArray("\r\n\xC8\xCB") << none << QString();
     QTest::newRow("utf-8 with bom")
-        << QByteArray("\xEF\xBB\xBF\xE4\xBA\xBA\xE5\x8F\xA3\r\n") << QStringLiteral("人口");
+        << QByteArray("\xEF\xBB\xBF\xE4\xBA\xBA\xE5\x8F\xA3\r\n") << none << QStringLiteral("人口");
     QTest::newRow("utf-16le with bom, odd byte after the line")
-        << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0\x01", 11) << QStringLiteral("人口");
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3\x53\r\0\n\0\x01", 11) << none << QStringLiteral("人口");
     // U+20000 takes four bytes in GB18030 and two code units in Qt.
     QTest::newRow("gb18030 four-byte")
-        << QByteArray("\x95\x32\x82\x36\xC8\xCB") << QString::fromUcs4(U"\U00020000人");
-    QTest::newRow("ascii and space") << QByteArray("a b,\r\n") << QStringLiteral("a b,");
+        << QByteArray("\x95\x32\x82\x36\xC8\xCB") << none << QString::fromUcs4(U"\U00020000人");
+    QTest::newRow("ascii and space") << QByteArray("a b,\r\n") << none << QStringLiteral("a b,");
+
+    QTest::newRow("missing") << QByteArray() << none << QStringLiteral("找不到文件：%1");
+    QTest::newRow("no bytes at all") << QByteArray("") << none << QStringLiteral("文件是空的：%1");
+    QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none << notText;
+    QTest::newRow("cut off in a character") << QByteArray("\xC8\xCB\xBF") << none << notText;
+    QTest::newRow("nul") << QByteArray("a\0b", 3) << none << notText;
+    QTest::newRow("utf-16, odd byte count")
+        << QByteArray("\xFF\xFE\xBA\x4E\xE3", 5) << none << notText;
+    QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none
+                               << QStringLiteral("文件格式不对：%1（第一行太长）");
+    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder")
+                            << QStringLiteral("无法读取文件：%1（不是普通文件）");
+    QTest::newRow("link outside") << QByteArray() << QStringLiteral("link")
+                                  << QStringLiteral(
+                                         "无法读取文件：%1（链接指向所在文件夹以外的地方）");
 }
 
 void TestTextFile::firstLine()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, expected);
-    TestFolder dir;
-    dir.write(QStringLiteral("/hanzi.ini"), bytes);
-    QCOMPARE(readFirstLine(dir.file(QStringLiteral("/hanzi.ini"))), expected);
-}
-
-void TestTextFile::readFailures_data()
-{
-    QTest::addColumn<QByteArray>("bytes"); // a null array: no file at all
-    QTest::addColumn<QString>("special");  // or something that is not a regular file
-    QTest::addColumn<FileError::Kind>("kind");
-    QTest::addColumn<QString>("detail");
-
-    const QString none;
-    const auto bad = FileError::Kind::BadFormat;
-    const auto unreadable = FileError::Kind::ReadFailed;
-    const QString second = QStringLiteral("第 2 个字");
-    const QString notAFile = QStringLiteral("不是普通文件");
-    QTest::newRow("missing") << QByteArray() << none << FileError::Kind::NotFound << none;
-    QTest::newRow("no bytes at all") << QByteArray("") << none << FileError::Kind::PastEnd << none;
-    QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none << bad << second;
-    QTest::newRow("cut off in a character") << QByteArray("\xC8\xCB\xBF") << none << bad << second;
-    QTest::newRow("nul") << QByteArray("a\0b", 3) << none << bad << second;
-    QTest::newRow("utf-16, odd byte count")
-        << QByteArray("\xFF\xFE\xBA\x4E\xE3", 5) << none << bad << second;
-    QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none << bad << QStringLiteral("太长");
-    QTest::newRow("folder") << QByteArray() << QStringLiteral("folder") << unreadable << notAFile;
-    QTest::newRow("link outside") << QByteArray() << QStringLiteral("link") << unreadable
-                                  << QStringLiteral("链接");
-}
-
-void TestTextFile::readFailures()
-{
-    QFETCH(QByteArray, bytes);
     QFETCH(QString, special);
-    QFETCH(FileError::Kind, kind);
-    QFETCH(QString, detail);
+    QFETCH(QString, expected);
     TestFolder dir;
     TestFolder outside;
     const QString path = dir.file(QStringLiteral("/config.ini"));
@@ -99,14 +78,13 @@ void TestTextFile::readFailures()
         outside.write(QStringLiteral("/hanzi.ini"), "\xC8\xCB");
         dir.link(QStringLiteral("/config.ini"), outside.file(QStringLiteral("/hanzi.ini")));
     }
+    QString read;
     try {
-        readFirstLine(path);
-        QFAIL("reading should have failed");
+        read = readFirstLine(path);
     } catch (const FileError &error) {
-        QCOMPARE(error.kind(), kind);
-        QCOMPARE(error.path(), path);
-        QVERIFY2(error.message().contains(detail), qPrintable(error.message()));
+        read = error.message();
     }
+    QCOMPARE(read, QString(expected).replace(QStringLiteral("%1"), path));
 }
 
 void TestTextFile::characterListHoldsAtMost32767()
@@ -151,7 +129,6 @@ void TestTextFile::failedWriteKeepsOldContent_data()
     QTest::newRow("no room for a new file") << QStringLiteral("long name");
     QTest::newRow("disk full") << QStringLiteral("disk full");
     QTest::newRow("link outside") << QStringLiteral("link outside");
-    QTest::newRow("link leading nowhere") << QStringLiteral("link nowhere");
     QTest::newRow("folder") << QStringLiteral("folder");
 }
 
@@ -166,8 +143,6 @@ void TestTextFile::failedWriteKeepsOldContent()
                                                              : QStringLiteral("/config.ini");
     if (setUp == QLatin1String("link outside"))
         dir.link(name, outside.file(QStringLiteral("/old")));
-    else if (setUp == QLatin1String("link nowhere"))
-        dir.link(name, outside.file(QStringLiteral("/none")));
     else if (setUp == QLatin1String("folder"))
         QDir(dir.path()).mkdir(name.mid(1));
     else

@@ -48,10 +48,5 @@ for _ in $(seq 300); do
     [ -n "$box" ] && xdotool key Return 2>/dev/null || true
     sleep 0.2
 done
-status=0
-wait "$pid" || status=$?
 trap 'rm -f "$shot"' EXIT
-if [ "$status" -ne 0 ]; then
-    echo "The program did not end normally (status $status)." >&2
-    exit 1
-fi
+wait "$pid" || { echo "The program did not end normally (status $?)." >&2; exit 1; }
