@@ -24,7 +24,6 @@ class TestMainWindow : public QObject
 private Q_SLOTS:
     void layoutAndLook();
 
-    void restoresTheRememberedCharacterInTheFileOrder();
     void startUpFromTheFiles_data();
     void startUpFromTheFiles();
     void playerMessageWaitsForStartUp();
@@ -74,44 +73,26 @@ void TestMainWindow::layoutAndLook()
     QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
 }
 
-void TestMainWindow::restoresTheRememberedCharacterInTheFileOrder()
-{
-    // In the file's order, a space included: the list is not sorted.
-    const QString many = QStringLiteral("一二三四五六七八九十上下大小人口手日月山水 火");
-    WindowFixture fixture(many, QStringLiteral("火"));
-    fixture.dir.write(QStringLiteral("/config.ini.AbCdEf"), "\xC8\xCB\r\n"); // a save cut short
-    QVERIFY(fixture.show());
-    QVERIFY(!fixture.dir.exists(QStringLiteral("/config.ini.AbCdEf")));
-    const WindowControls ui = fixture.ui();
-    QStringList items;
-    for (int row = 0; row < ui.List1()->count(); ++row)
-        items.append(ui.List1()->item(row)->text());
-    QCOMPARE(items, charactersOf(many));
-    QCOMPARE(ui.List1()->currentRow(), many.size() - 1);
-    const QRect shown = ui.List1()->visualItemRect(ui.List1()->currentItem());
-    QVERIFY(ui.List1()->viewport()->rect().contains(shown));
-    QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("火"))});
-    QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("火.swf")});
-    QVERIFY(fixture.dialogs.messages.isEmpty());
-}
-
 void TestMainWindow::startUpFromTheFiles_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("bytes"); // null: the file is removed
     QTest::addColumn<bool>("starts");
+    QTest::addColumn<int>("current");
     const QString config = QStringLiteral("config.ini");
     const QString list = QStringLiteral("hanzi.ini");
     const QString pointer = QStringLiteral("harrow.cur");
+    QTest::newRow("remembered: the list's last")
+        << config << QByteArray("\xBB\xF0\r\n") << true << 22;
     // Nothing remembered that is listed: the window opens on no character.
-    QTest::newRow("remembered: empty line") << config << QByteArray("\r\n") << true;
-    QTest::newRow("remembered: not listed") << config << QByteArray("\xC8\xCB\r\n") << true;
-    QTest::newRow("remembered: no bytes at all") << config << QByteArray("") << true;
-    QTest::newRow("remembered: no file") << config << QByteArray() << true;
-    QTest::newRow("empty list") << list << QByteArray("\r\n") << true;
+    QTest::newRow("remembered: empty line") << config << QByteArray("\r\n") << true << -1;
+    QTest::newRow("remembered: not listed") << config << QByteArray("\xCE\xD2\r\n") << true << -1;
+    QTest::newRow("remembered: no bytes at all") << config << QByteArray("") << true << -1;
+    QTest::newRow("remembered: no file") << config << QByteArray() << true << -1;
+    QTest::newRow("empty list") << list << QByteArray("\r\n") << true << -1;
     // Told which file, and the window never opens.
-    QTest::newRow("no pointer") << pointer << QByteArray() << false;
-    QTest::newRow("no character list") << list << QByteArray() << false;
+    QTest::newRow("no pointer") << pointer << QByteArray() << false << -1;
+    QTest::newRow("no character list") << list << QByteArray() << false << -1;
 }
 
 void TestMainWindow::startUpFromTheFiles()
@@ -119,7 +100,11 @@ void TestMainWindow::startUpFromTheFiles()
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, starts);
-    WindowFixture fixture(five, QStringLiteral("二"));
+    QFETCH(int, current);
+    // In the file's order, a space included: the list is not sorted.
+    const QString many = QStringLiteral("一二三四五六七八九十上下大小人口手日月山水 火");
+    WindowFixture fixture(many, QStringLiteral("火"));
+    fixture.dir.write(QStringLiteral("/config.ini.AbCdEf"), "\xC8\xCB\r\n"); // a save cut short
     const QString path = fixture.dir.file(QLatin1Char('/') + file);
     if (bytes.isNull())
         QVERIFY(QFile::remove(path));
@@ -128,21 +113,31 @@ void TestMainWindow::startUpFromTheFiles()
     fixture.window =
         std::make_unique<frmMain>(fixture.dir.folder(), fixture.player, fixture.dialogs);
     QCOMPARE(startUp(*fixture.window, fixture.dialogs), starts);
-    QVERIFY(fixture.player.paths.isEmpty());
     if (!starts) {
+        QVERIFY(fixture.player.paths.isEmpty());
         QCOMPARE(fixture.dialogs.messages.size(), 1);
         QVERIFY2(fixture.dialogs.messages.first().contains(path),
                  qPrintable(fixture.dialogs.messages.first()));
         return;
     }
+    QVERIFY(!fixture.dir.exists(QStringLiteral("/config.ini.AbCdEf")));
     // Focus on the list must not make a character current either.
     fixture.window->show();
     QVERIFY(QTest::qWaitForWindowActive(fixture.window.get()));
-    const WindowControls ui = fixture.ui();
-    QCOMPARE(ui.List1()->count(), file == QLatin1String("hanzi.ini") ? 0 : 5);
-    QCOMPARE(ui.List1()->currentRow(), -1);
-    QVERIFY(ui.List1()->selectedItems().isEmpty());
-    QVERIFY(fixture.player.paths.isEmpty());
+    CharacterList *list = fixture.ui().List1();
+    QStringList items;
+    for (int row = 0; row < list->count(); ++row)
+        items.append(list->item(row)->text());
+    QCOMPARE(items, file == QLatin1String("hanzi.ini") ? QStringList() : charactersOf(many));
+    QCOMPARE(list->currentRow(), current);
+    QCOMPARE(list->selectedItems().size(), current < 0 ? 0 : 1);
+    if (current >= 0) {
+        QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->currentItem())));
+        QCOMPARE(fixture.player.paths, QStringList{fixture.playable(QStringLiteral("火"))});
+        QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("火.swf")});
+    } else {
+        QVERIFY(fixture.player.paths.isEmpty());
+    }
     QVERIFY(fixture.dialogs.messages.isEmpty());
 }
 
@@ -166,21 +161,16 @@ void TestMainWindow::closeRemembersAndSaysGoodbye_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("message");   // a pattern
     QTest::addColumn<QByteArray>("config"); // null: config.ini is a folder
-    QTest::addColumn<QString>("user");      // the user's data folder, if installed
     const QString four = QRegularExpression::escape(goodbye(QStringLiteral("四")));
-    const QString notRemembered = QStringLiteral("^对不起，计算机没能记住.*“三”.*config\\.ini");
-    QTest::newRow("close button") << true << 3 << four << QByteArray("\xCB\xC4\r\n") << QString();
-    QTest::newRow("title bar") << false << 3 << four << QByteArray("\xCB\xC4\r\n") << QString();
+    QTest::newRow("close button") << true << 3 << four << QByteArray("\xCB\xC4\r\n");
+    QTest::newRow("title bar") << false << 3 << four << QByteArray("\xCB\xC4\r\n");
     QTest::newRow("nothing current")
-        << false << -1 << QRegularExpression::escape(goodbye(QString())) << QByteArray("\r\n")
-        << QString();
-    // No one, not even root, can write a file where a folder is, or make a
-    // folder below a file: the character is not claimed to be remembered.
+        << false << -1 << QRegularExpression::escape(goodbye(QString())) << QByteArray("\r\n");
+    // No one, not even root, can write a file where a folder is: the
+    // character is not claimed to be remembered.
     QTest::newRow("config.ini is a folder")
-        << false << 2 << notRemembered << QByteArray() << QString();
-    QTest::newRow("installed, no user folder can be made")
-        << false << 2 << notRemembered << QByteArray("\xB6\xFE\r\n")
-        << QStringLiteral("/harrow.cur/Zorvina");
+        << false << 2 << QStringLiteral("^对不起，计算机没能记住.*“三”.*config\\.ini")
+        << QByteArray();
 }
 
 void TestMainWindow::closeRemembersAndSaysGoodbye()
@@ -189,18 +179,12 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
     QFETCH(int, row);
     QFETCH(QString, message);
     QFETCH(QByteArray, config);
-    QFETCH(QString, user);
     WindowFixture fixture(five, QStringLiteral("二"));
     if (config.isNull()) {
         QVERIFY(QFile::remove(fixture.dir.file(QStringLiteral("/config.ini"))));
         QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("config.ini")));
     }
-    const AppFolder folder = user.isEmpty() ? fixture.dir.folder()
-                                            : AppFolder(fixture.dir.path(), fixture.dir.file(user));
-    fixture.window = std::make_unique<frmMain>(folder, fixture.player, fixture.dialogs);
-    fixture.window->load();
-    fixture.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(fixture.window.get()));
+    QVERIFY(fixture.show());
     fixture.dir.write(QStringLiteral("/Work/stray.swf"), "x");
     const WindowControls ui = fixture.ui();
     ui.List1()->setCurrentRow(row);
@@ -220,8 +204,7 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
                  QRegularExpression(message, QRegularExpression::DotMatchesEverythingOption)),
              qPrintable(fixture.dialogs.messages.first()));
     QCOMPARE(configWhileMessage, config);
-    if (user.isEmpty())
-        QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
+    QCOMPARE(fixture.dir.files(QStringLiteral("/Work")), QStringList());
 
     fixture.window->close();
     QCOMPARE(fixture.dialogs.messages.size(), 1);

@@ -13,19 +13,7 @@ class TestJourney : public QObject
 
 private Q_SLOTS:
     void journey();
-
-private:
-    static void waitUntilShown(QSignalSpy &shown, const QString &path);
 };
-
-void TestJourney::waitUntilShown(QSignalSpy &shown, const QString &path)
-{
-    QTRY_VERIFY_WITH_TIMEOUT(
-        std::any_of(shown.cbegin(), shown.cend(),
-                    [&](const QList<QVariant> &args) { return args.at(0).toString() == path; }),
-        30000);
-    shown.clear();
-}
 
 void TestJourney::journey()
 {
@@ -44,12 +32,19 @@ void TestJourney::journey()
     auto *player = new WebEnginePlayer(dir.folder());
     QSignalSpy shown(player, &WebEnginePlayer::movieShown);
     QSignalSpy unavailable(player, &WebEnginePlayer::unavailable);
+    const auto waitUntilShown = [&](const QString &path) {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(shown.cbegin(), shown.cend(),
+                        [&](const QList<QVariant> &args) { return args.at(0).toString() == path; }),
+            30000);
+        shown.clear();
+    };
     frmMain window(dir.folder(), *player, dialogs);
     window.load();
     const WindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    waitUntilShown(shown, fixture.playable(QStringLiteral("二")));
+    waitUntilShown(fixture.playable(QStringLiteral("二")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());
 
     // Tab goes round the window through the movie area, both ways; the
@@ -72,16 +67,16 @@ void TestJourney::journey()
     QCOMPARE(ui.txtInput()->text(), QString());
 
     QTest::keyClick(ui.List1(), Qt::Key_Down);
-    waitUntilShown(shown, fixture.playable(QStringLiteral("三")));
+    waitUntilShown(fixture.playable(QStringLiteral("三")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());
 
     QTest::mouseClick(ui.cmdDown(), Qt::LeftButton);
-    waitUntilShown(shown, fixture.playable(QStringLiteral("四")));
+    waitUntilShown(fixture.playable(QStringLiteral("四")));
 
     QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));
     QApplication::sendEvent(ui.txtInput(), &press);
-    waitUntilShown(shown, fixture.playable(QStringLiteral("一")));
+    waitUntilShown(fixture.playable(QStringLiteral("一")));
     QCOMPARE(ui.List1()->currentRow(), 0);
     QCOMPARE(QApplication::focusWidget(), ui.txtInput());
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList{QStringLiteral("一.swf")});

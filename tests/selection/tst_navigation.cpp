@@ -65,7 +65,7 @@ void TestNavigation::changingTheCharacter_data()
     row("left click", five, 1, "left click 3", 3, 1);
     row("left click on the current one: replays", five, 1, "left click 1", 1, 1);
     row("left drag: plays each row passed", five, 1, "left drag 4", 4, 3);
-    row("ctrl+click", five, 1, "ctrl click 3", 3, 1);
+    row("ctrl+click on the current one: stays chosen, replays", five, 1, "ctrl click 1", 1, 1);
     row("right click", five, 1, "right click 3", 1, 0);
     row("right drag", five, 1, "right drag 4", 1, 0);
 }
