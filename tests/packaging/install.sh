@@ -65,7 +65,7 @@ run "$prefix/bin/zorvina" || fail "the second run, on the remembered character"
 # Root itself: the program turns the web engine's sandbox off, says so, and
 # plays (from root's own data folder).
 if [ "$(id -u)" -eq 0 ]; then
-    install -D "$config" "$tmp/root/Zorvina/config.ini"
+    install -D -m 644 "$config" "$tmp/root/Zorvina/config.ini"
     env -u QTWEBENGINE_DISABLE_SANDBOX XDG_DATA_HOME="$tmp/root" QT_QPA_PLATFORM=xcb \
         xvfb-run -a -s "-screen 0 1024x768x24" "$tmp/play.sh" "$prefix/bin/zorvina" \
         2> "$tmp/root.log" || { cat "$tmp/root.log" >&2; fail "the run as root"; }
