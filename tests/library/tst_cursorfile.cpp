@@ -256,6 +256,11 @@ void TestCursorFile::rejectsMalformedFiles_data()
     QTest::newRow("colour outside the palette")
         << patched<quint32>(fixture(QStringLiteral("fourbit-3x1.hex")), 22 + 40 + 12, 0x2f)
         << false;
+    // Four bytes past the PNG's header chunk zeroed: a check sum no longer
+    // matches.
+    QTest::newRow("png damaged") << patched<quint32>(cursorFile({pattern(QSize(4, 4))}),
+                                                     6 + 16 + 40, 0)
+                                 << false;
     QTest::newRow("png wider than 256") << cursorFile({pattern(QSize(300, 1))}) << false;
     QTest::newRow("oversized") << good + QByteArray(8 << 20, '\0') << false;
 }

@@ -111,6 +111,7 @@ void TestTextFile::writing_data()
                                 << QByteArray("\xA8\xA6\x94\x39\xFC\x36\r\n");
     // A name so long that no temporary file can be made beside it.
     QTest::newRow("no room for a new file") << QStringLiteral("long name") << c << QByteArray();
+    QTest::newRow("no such folder") << QStringLiteral("no folder") << c << QByteArray();
     QTest::newRow("disk full") << QStringLiteral("disk full") << c << QByteArray();
     QTest::newRow("link outside") << QStringLiteral("link outside") << c << QByteArray();
     QTest::newRow("folder") << QStringLiteral("folder") << c << QByteArray();
@@ -125,13 +126,16 @@ void TestTextFile::writing()
     TestFolder dir;
     TestFolder outside;
     outside.write(QStringLiteral("/old"), old);
-    const QString name = setUp == QLatin1String("long name") ? QLatin1Char('/') + QString(250, u'c')
-                                                             : QStringLiteral("/config.ini");
+    QString name = QStringLiteral("/config.ini");
+    if (setUp == QLatin1String("long name"))
+        name = QLatin1Char('/') + QString(250, u'c');
+    else if (setUp == QLatin1String("no folder"))
+        name = QStringLiteral("/none/config.ini");
     if (setUp == QLatin1String("link outside"))
         dir.link(name, outside.file(QStringLiteral("/old")));
     else if (setUp == QLatin1String("folder"))
         QDir(dir.path()).mkdir(name.mid(1));
-    else
+    else if (setUp != QLatin1String("no folder"))
         dir.write(name, old);
     const QStringList before = dir.files(QString());
 
