@@ -217,22 +217,15 @@ void TestMainWindow::pointerFollowsTheMouse()
     frmMain &window = *fixture.window;
     const WindowControls ui = fixture.ui();
     const auto centre = [&](QWidget *w) { return w->geometry().center(); };
-    const QPoint bare(5, 500);
-    const QPoint betweenDownAndClose(480, 490);
-    const QPoint stripAboveList(50, 60);
     const QList<std::pair<QPoint, int>> steps{
-        {bare, 0},
-        {centre(ui.cmdClose()), 99},
-        {betweenDownAndClose, 0},
-        {centre(ui.txtInput()), 0}, // from the bare window
-        {centre(ui.objSh()), 0},    // from the bare window
-        {centre(ui.List1()), 99},
-        {centre(ui.txtInput()), 99}, // in one jump from the list
-        {stripAboveList, 0},
-        {centre(ui.cmdUp()), 99},
-        {centre(ui.objSh()), 99}, // in one jump
-        {centre(ui.cmdDown()), 99},
-        {bare, 0},
+        {QPoint(5, 500), 0},                                      // the bare window
+        {centre(ui.cmdClose()), 99}, {QPoint(480, 490), 0},       // between cmdDown and cmdClose
+        {centre(ui.txtInput()), 0},                               // from the bare window
+        {centre(ui.objSh()), 0},                                  // from the bare window
+        {centre(ui.List1()), 99},    {centre(ui.txtInput()), 99}, // in one jump from the list
+        {QPoint(50, 60), 0},                                      // the strip above the list
+        {centre(ui.cmdUp()), 99},    {centre(ui.objSh()), 99},    // in one jump
+        {centre(ui.cmdDown()), 99},  {QPoint(5, 500), 0},
     };
     QCOMPARE(window.pointerSetting(), 0);
     for (const auto &[at, expected] : steps) {

@@ -1,5 +1,6 @@
 #include "cursorfile.h"
 #include "fileerror.h"
+#include "fileops.h"
 #include "fulldisk.h"
 
 #include <QBuffer>
@@ -212,9 +213,7 @@ void TestCursorFile::roundTrip()
         opaque.append(qAlpha(pixel) == 0 ? 0 : pixel | 0xff000000);
     }
     QCOMPARE(pixels(cursor.image), expected);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = readRegularFile(path, 1 << 20);
     for (int i = 0; i < size.width() * size.height(); ++i)
         bytes[6 + 16 + 40 + 4 * i + 3] = 0; // after the directory and the bitmap header
     QCOMPARE(pixels(readCursorFile(store(bytes)).image), opaque);

@@ -24,15 +24,16 @@ struct Choice
 // "drop 三".
 void act(const WindowFixture &fixture, const QString &step)
 {
-    const QString verb = step.section(QLatin1Char(' '), 0, 0);
-    const QString text = step.section(QLatin1Char(' '), 1);
+    const QStringList words = step.split(QLatin1Char(' '));
+    const QString &verb = words.first();
+    const QString &text = words.last();
     CharacterList *list = fixture.ui().List1();
     SearchBox *box = fixture.ui().txtInput();
-    if (text.startsWith(QLatin1String("row "))) {
+    if (words.value(1) == QLatin1String("row")) {
         const auto centre = [list](int at) {
             return list->visualItemRect(list->item(at)).center();
         };
-        const int to = text.section(QLatin1Char(' '), 1).toInt();
+        const int to = text.toInt();
         const auto button =
             verb.startsWith(QLatin1String("right")) ? Qt::RightButton : Qt::LeftButton;
         const auto keys =
@@ -52,10 +53,9 @@ void act(const WindowFixture &fixture, const QString &step)
     } else if (verb == QLatin1String("click")) {
         QTest::mouseClick(fixture.window->findChild<QWidget *>(text), Qt::LeftButton);
     } else if (verb == QLatin1String("press")) {
-        QWidget *button = fixture.window->findChild<QWidget *>(text.section(QLatin1Char(' '), 2));
+        QWidget *button = fixture.window->findChild<QWidget *>(text);
         button->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(button,
-                        QKeySequence::fromString(text.section(QLatin1Char(' '), 0, 0))[0].key());
+        QTest::keyClick(button, QKeySequence::fromString(words.at(1))[0].key());
     } else if (verb == QLatin1String("type")) {
         // As a keyboard whose layout gives these characters would: QTest's
         // own key clicks know only ASCII.
