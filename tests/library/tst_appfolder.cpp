@@ -14,9 +14,7 @@ class TestAppFolder : public QObject
 private Q_SLOTS:
     void writability_data();
     void writability();
-    void userFolderHoldsWhatIsWritten();
-    void usersListAndMoviesComeFirst_data();
-    void usersListAndMoviesComeFirst();
+    void installedWithAUserFolder();
 };
 
 void TestAppFolder::writability_data()
@@ -55,7 +53,7 @@ void TestAppFolder::writability()
     QFile::setPermissions(dir.file(sub), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void TestAppFolder::userFolderHoldsWhatIsWritten()
+void TestAppFolder::installedWithAUserFolder()
 {
     TestFolder program;
     QTemporaryDir home;
@@ -75,50 +73,23 @@ void TestAppFolder::userFolderHoldsWhatIsWritten()
     QCOMPARE(folder.playingSweep(), user + QStringLiteral("/Work/*.swf"));
     QCOMPARE(folder.pointer(), program.file(QStringLiteral("/harrow.cur")));
 
+    // The user's list and movies come first.
+    for (const char *file : {"/hanzi.ini", "/hanzi/人.haz"})
+        program.write(QString::fromUtf8(file), "installed");
+    QVERIFY(QDir(user).mkdir(QStringLiteral("hanzi")));
+    for (const char *file : {"/hanzi.ini", "/hanzi/口.haz"}) {
+        QFile mine(user + QString::fromUtf8(file));
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(folder.characterList(), user + QStringLiteral("/hanzi.ini"));
+    QCOMPARE(folder.movie(QStringLiteral("人")), program.file(QStringLiteral("/hanzi/人.haz")));
+    QCOMPARE(folder.movie(QStringLiteral("口")), user + QStringLiteral("/hanzi/口.haz"));
+    QCOMPARE(folder.movie(QStringLiteral("手")), program.file(QStringLiteral("/hanzi/手.haz")));
+
     // A portable folder makes nothing: its working folders are part of it.
-    TestFolder portable;
-    QVERIFY(QDir(portable.path()).rmdir(QStringLiteral("Temp")));
-    AppFolder(portable.path()).makeWritingFolders();
-    QVERIFY(!portable.exists(QStringLiteral("/Temp")));
-}
-
-void TestAppFolder::usersListAndMoviesComeFirst_data()
-{
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<bool>("inProgram");
-    QTest::addColumn<bool>("inUser");
-    QTest::addColumn<bool>("usersWins");
-    const QString list = QStringLiteral("/hanzi.ini");
-    const QString movie = QStringLiteral("/hanzi/人.haz");
-    QTest::newRow("list in both") << list << true << true << true;
-    QTest::newRow("list only installed") << list << true << false << false;
-    QTest::newRow("movie in both") << movie << true << true << true;
-    QTest::newRow("movie only installed") << movie << true << false << false;
-    QTest::newRow("movie only the user's") << movie << false << true << true;
-    QTest::newRow("movie nowhere") << movie << false << false << false;
-}
-
-void TestAppFolder::usersListAndMoviesComeFirst()
-{
-    QFETCH(QString, suffix);
-    QFETCH(bool, inProgram);
-    QFETCH(bool, inUser);
-    QFETCH(bool, usersWins);
-    TestFolder program;
-    TestFolder user;
-    if (inProgram)
-        program.write(suffix, "installed");
-    if (inUser)
-        user.write(suffix, "user's");
-    const AppFolder folder(program.path(), user.path());
-    const QString path = suffix == QLatin1String("/hanzi.ini") ? folder.characterList()
-                                                               : folder.movie(QStringLiteral("人"));
-    QCOMPARE(path, (usersWins ? user : program).file(suffix));
-    // One folder for everything: the user's data folder is never consulted.
-    const AppFolder portable(program.path());
-    QCOMPARE(suffix == QLatin1String("/hanzi.ini") ? portable.characterList()
-                                                   : portable.movie(QStringLiteral("人")),
-             program.file(suffix));
+    QVERIFY(QDir(program.path()).rmdir(QStringLiteral("Temp")));
+    AppFolder(program.path()).makeWritingFolders();
+    QVERIFY(!program.exists(QStringLiteral("/Temp")));
 }
 
 QTEST_GUILESS_MAIN(TestAppFolder)
