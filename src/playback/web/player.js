@@ -21,6 +21,16 @@ function addFrame() {
     });
 }
 
+// A frame taken out of the page with its document still in it could keep
+// that document's memory (its Ruffle's WebAssembly, 25 MB and more) long
+// after, one more frame's worth at every change when movies came quickly.
+// Emptied first, it lets go at once.
+function retire(frame) {
+    frame.className = "waiting";
+    frame.addEventListener("load", () => frame.remove(), { once: true });
+    frame.src = "about:blank";
+}
+
 function nextFrame() {
     return new Promise((resolve) => requestAnimationFrame(() => resolve()));
 }
@@ -45,22 +55,24 @@ function prepareFreshFrame() {
         pending.frame = frame;
         pending.ready = await works(frame);
         if (!pending.ready) {
-            frame.remove();
+            retire(frame);
             if (freshFrame === pending)
                 freshFrame = null;
         }
     });
 }
 
+// Resolves as the frame's playMovie does.
 async function play(url) {
     const target = freshFrame && freshFrame.ready ? freshFrame : shownFrame;
-    if (!(await target.frame.contentWindow.playMovie(url))) {
+    const shown = await target.frame.contentWindow.playMovie(url);
+    if (shown !== true) {
         // The movie may have broken the fresh frame; another one comes later.
-        if (target !== shownFrame) {
-            target.frame.remove();
+        if (target !== shownFrame && shown === false) {
+            retire(target.frame);
             freshFrame = null;
         }
-        return false;
+        return shown;
     }
     if (target !== shownFrame) {
         target.frame.className = "";
@@ -71,7 +83,7 @@ async function play(url) {
         // its way to the screen.
         nextFrame()
             .then(nextFrame)
-            .then(() => setTimeout(() => old.remove(), 0));
+            .then(() => setTimeout(() => retire(old), 0));
         shownFrame = { frame: target.frame, movies: 0 };
         freshFrame = null;
     }
@@ -86,7 +98,7 @@ function works(frame) {
 }
 
 async function replaceShownFrame() {
-    shownFrame.frame.remove();
+    retire(shownFrame.frame);
     const frame = await addFrame();
     frame.className = "";
     shownFrame = { frame, movies: 0 };
@@ -101,6 +113,13 @@ async function replaceShownFrame() {
 // WebAssembly is damaged, say), which is worth telling from one bad movie.
 async function load(bridge, ticket, url) {
     let shown = await safely(() => play(url));
+    // A movie that was gone before it could be read says nothing about Ruffle.
+    // A child holding a key down makes many: probing for each would cost a
+    // player every time, and Ruffle keeps every player it has made.
+    if (shown === null) {
+        bridge.loadEnded(ticket, false);
+        return;
+    }
     if (!shown && !(await works(shownFrame.frame))) {
         await replaceShownFrame();
         if (!(await works(shownFrame.frame))) {

@@ -258,11 +258,21 @@ async function rufflePlaysAtAll() {
     return ok;
 }
 
-// Resolves to whether the movie at url is shown now.
+// Resolves to true when the movie at url is shown now, false when Ruffle
+// failed on it, and null when there was no movie to read: the program had
+// already put the next one in its place.
 async function playMovie(url) {
+    let reply;
     try {
-        const reply = await readBytes(url);
-        return reply.status === 200 && (await play(reply.response));
+        reply = await readBytes(url);
+    } catch (error) {
+        console.warn(error);
+        return null;
+    }
+    if (reply.status !== 200)
+        return null;
+    try {
+        return await play(reply.response);
     } catch (error) {
         console.warn(error);
         return false;
