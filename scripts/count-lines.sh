@@ -10,16 +10,26 @@ cd "$(dirname "$0")/.."
 count_file() {
     case "$1" in
     *.cpp | *.h | *.js)
+        # Strings are skipped whole, so "/*" or "//" in one starts no comment;
+        # only JavaScript's template strings run on past the end of a line.
         awk '
-            { line = $0 }
-            incomment { if (sub(/.*\*\//, "", line)) incomment = 0; else next }
-            { while (match(line, /\/\*/)) {
-                  rest = substr(line, RSTART + 2)
-                  if (match(rest, /\*\//)) line = substr(line, 1, RSTART - 1) " " substr(rest, RSTART + 2)
-                  else { line = substr(line, 1, RSTART - 1); incomment = 1 }
+            { code = 0; i = 1
+              while (i <= length($0)) {
+                  c = substr($0, i, 1); pair = substr($0, i, 2)
+                  if (incomment) {
+                      if (pair == "*/") { incomment = 0; i++ }
+                  } else if (quote != "") {
+                      code = 1
+                      if (c == "\\") i++
+                      else if (c == quote) quote = ""
+                  } else if (pair == "/*") { incomment = 1; i++ }
+                  else if (pair == "//") break
+                  else if (c == "\"" || c == "\047" || c == "`") { quote = c; code = 1 }
+                  else if (c !~ /[ \t\r]/) code = 1
+                  i++
               }
-              sub(/^[ \t]*\/\/.*/, "", line) }
-            line ~ /[^ \t]/ { n++ }
+              if (quote != "`") quote = ""
+              n += code }
             END { print n + 0 }' "$1" ;;
     *.sh | *.py | *.cmake | */CMakeLists.txt | CMakeLists.txt)
         awk '/^[ \t]*$/ || /^[ \t]*#/ { next } { n++ } END { print n + 0 }' "$1" ;;
