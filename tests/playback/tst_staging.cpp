@@ -61,6 +61,7 @@ void TestStaging::failures_data()
                 << (copied && QByteArray(becomes) != "link outside" ? copy : empty);
         }
     }
+    QTest::newRow("empty text") << QString() << none << none << FileError::Kind::NotFound << empty;
     QTest::newRow("separator") << QStringLiteral("/") << none << none << FileError::Kind::BadName
                                << empty;
 }
