@@ -477,7 +477,7 @@ void TestWebEnginePlayer::runLeavesNothingBehind()
     errors.removeAll("Sandboxing disabled by user.");
     errors.removeAll("No suitable graphics backend found");
     errors.removeAll("");
-    QCOMPARE(errors, QByteArrayList());
+    QCOMPARE(errors.join('\n'), QByteArray());
 
     QStringList left;
     QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
