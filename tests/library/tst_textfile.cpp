@@ -12,7 +12,6 @@ class TestTextFile : public QObject
 private Q_SLOTS:
     void firstLine_data();
     void firstLine();
-    void characterListHoldsAtMost32767();
     void writing_data();
     void writing();
     void characters();
@@ -22,7 +21,7 @@ void TestTextFile::firstLine_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // null: no file, or one that is not a regular file
     QTest::addColumn<QString>("special");
-    QTest::addColumn<QString>("expected"); // the line read, or the message (%1: the file)
+    QTest::addColumn<QString>("expected"); // the characters read, or the message (%1: the file)
 
     const QString none;
     const QString notText = QStringLiteral("文件格式不对：%1（第一行的第 2 个字无法识别）");
@@ -48,6 +47,10 @@ void TestTextFile::firstLine_data()
     QTest::newRow("no bytes at all") << QByteArray("") << none << QStringLiteral("文件是空的：%1");
     QTest::newRow("not gb18030") << QByteArray("\xC8\xCB\xFF\xC8\xCB\r\n") << none << notText;
     QTest::newRow("cut off in a character") << QByteArray("\xC8\xCB\xBF") << none << notText;
+    QTest::newRow("32767 characters") << QByteArray(32767, 'a') << none << QString(32767, u'a');
+    QTest::newRow("32768 characters")
+        << QByteArray(32768, 'a') << none
+        << QStringLiteral("文件格式不对：%1（字太多，最多 32767 个）");
     QTest::newRow("5 MB line") << QByteArray(5 << 20, 'a') << none
                                << QStringLiteral("文件格式不对：%1（第一行太长）");
     QTest::newRow("folder") << QByteArray() << QStringLiteral("folder")
@@ -75,21 +78,11 @@ void TestTextFile::firstLine()
     }
     QString read;
     try {
-        read = readFirstLine(path);
+        read = readCharacterList(path).join(QString());
     } catch (const FileError &error) {
         read = error.message();
     }
     QCOMPARE(read, QString(expected).replace(QStringLiteral("%1"), path));
-}
-
-void TestTextFile::characterListHoldsAtMost32767()
-{
-    TestFolder dir;
-    const QString path = dir.file(QStringLiteral("/hanzi.ini"));
-    dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32767, 'a'));
-    QCOMPARE(readCharacterList(path).size(), 32767);
-    dir.write(QStringLiteral("/hanzi.ini"), QByteArray(32768, 'a'));
-    QVERIFY_THROWS_EXCEPTION(FileError, readCharacterList(path));
 }
 
 void TestTextFile::writing_data()

@@ -5,11 +5,9 @@
 #include "makererror.h"
 #include "readings.h"
 #include "speech.h"
+#include "testfolder.h"
 
 #include <QDataStream>
-#include <QFile>
-#include <QStringEncoder>
-#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -17,13 +15,6 @@ namespace {
 
 const QString Fixtures = QStringLiteral(ZORVINA_TEST_DATA "/moviemaker");
 const QString RealData = QStringLiteral(ZORVINA_HANZI_DATA);
-
-void writeAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(fileName));
-}
 
 // A WAV header as espeak-ng streams it: the lengths are placeholders.
 QByteArray wavHeader(int channels, int bits)
@@ -156,27 +147,28 @@ void TestMovieData::readings()
 // what the tool then leaves out is named.
 void TestMovieData::listFiles()
 {
-    QTemporaryDir dir;
-    const QString order = dir.filePath(QStringLiteral("order.txt"));
-    writeAll(order, QStringLiteral("# numbers 一 to 十\n一\n\n二\n  三 \n一\n𠂉\n").toUtf8());
+    const TestFolder dir;
+    const QString order = dir.file(QStringLiteral("/order.txt"));
+    dir.write(QStringLiteral("/order.txt"),
+              QStringLiteral("# 一 to 十\n一\n\n二\n  三 \n一\n𠂉\n").toUtf8());
     QCOMPARE(readTeachingOrder(order), (QStringList{QStringLiteral("一"), QStringLiteral("二"),
                                                     QStringLiteral("三"), QStringLiteral("𠂉")}));
-    writeAll(order, QStringLiteral("一a二").toUtf8());
+    dir.write(QStringLiteral("/order.txt"), QStringLiteral("一a二").toUtf8());
     QVERIFY_THROWS_EXCEPTION(MakerError, readTeachingOrder(order));
-    QVERIFY_THROWS_EXCEPTION(MakerError, readTeachingOrder(dir.filePath(QStringLiteral("none"))));
+    QVERIFY_THROWS_EXCEPTION(MakerError, readTeachingOrder(dir.file(QStringLiteral("/none"))));
     QVERIFY_THROWS_EXCEPTION(MakerError, splitCharacters(QStringLiteral("一/二")));
 
-    const QString ini = dir.filePath(QStringLiteral("hanzi.ini"));
+    const QString ini = dir.file(QStringLiteral("/hanzi.ini"));
     QStringList skipped;
     // 𠀀 is a real character the stroke data does not have.
-    writeAll(ini, QStringEncoder("GB18030").encode(QStringLiteral("一 二一a𠀀\r\n三")));
+    dir.writeText(QStringLiteral("/hanzi.ini"), QStringLiteral("一 二一a𠀀\r\n三"));
     QCOMPARE(readHanziIni(ini, RealData, skipped),
              (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
     QCOMPARE(skipped, (QStringList{QStringLiteral("' ' (a space)"),
                                    QStringLiteral("'a' (not a Chinese character)"),
                                    QStringLiteral("'𠀀' (not in the stroke data)")}));
     // UTF-8 without a byte-order mark is not read as UTF-8, by either.
-    writeAll(ini, QStringLiteral("一二三").toUtf8());
+    dir.write(QStringLiteral("/hanzi.ini"), QStringLiteral("一二三").toUtf8());
     QVERIFY_THROWS_EXCEPTION(FileError, readHanziIni(ini, RealData, skipped));
 }
 

@@ -14,10 +14,7 @@ namespace {
 
 using Build = std::function<void(SwfWriter &)>;
 
-SwfWriter::Header stage550x400()
-{
-    return {QSize(550, 400), 24.0};
-}
+const SwfWriter::Header Stage550x400{QSize(550, 400), 24.0};
 
 ShapePath triangle()
 {
@@ -34,16 +31,9 @@ Shape filled(const ShapePath &path, Rgba colour = Rgba())
     return {{{path, colour, std::nullopt}}};
 }
 
-// An MPEG-2 layer III frame header: 22050 Hz, mono, and a few zero bytes.
-QByteArray mp3Mono22050()
-{
-    return QByteArray::fromHex("FF F3 40 C0") + QByteArray(100, '\0');
-}
-
-Mp3Sound sound(int rate, bool stereo, quint32 samples, const QByteArray &frames)
-{
-    return {rate, stereo, samples, 0, frames};
-}
+// An MPEG-2 layer III frame header, 22050 Hz, mono, and a few zero bytes.
+const QByteArray Mono22050 = QByteArray::fromHex("FF F3 40 C0") + QByteArray(100, '\0');
+const Mp3Sound Sound{22050, false, 1152, 0, Mono22050};
 
 } // namespace
 
@@ -69,7 +59,7 @@ void TestSwfWriter::everyTagByteByByte()
         if (!line.startsWith('#'))
             expected += QByteArray::fromHex(line);
     }
-    SwfWriter w(stage550x400());
+    SwfWriter w(Stage550x400);
     const Rgba red{255, 0, 0, 255};
     ShapePath curve;
     curve.moveTo({0, 0});
@@ -89,7 +79,7 @@ void TestSwfWriter::everyTagByteByByte()
     w.doAction(ActionList().getUrl(QByteArray(56, 'u')));
     w.doAction(ActionList().getUrl(QByteArray(57, 'u')));
     w.doAction(ActionList().getUrl("FSCommand:quit", "").stop());
-    w.startSound(w.defineSound(sound(22050, false, 1152, mp3Mono22050())), true);
+    w.startSound(w.defineSound(Sound), true);
     for (int i = 0; i < 3; ++i)
         w.showFrame();
     const QByteArray file = w.finish(SwfWriter::Compression::None);
@@ -112,7 +102,7 @@ void TestSwfWriter::shapeReadsBack()
     const Shape shape{{{triangle(), Rgba{1, 2, 3, 4}, std::nullopt},
                        {second, std::nullopt, line},
                        {triangle(), Rgba{1, 2, 3, 4}, line}}};
-    SwfWriter writer(stage550x400());
+    SwfWriter writer(Stage550x400);
     writer.defineShape(shape);
     const QList<SwfRecord> tags = readSwf(writer.finish(SwfWriter::Compression::None)).tags;
     QCOMPARE(tags[1].code, int(SwfTag::DefineShape3)); // after FileAttributes
@@ -143,8 +133,8 @@ void TestSwfWriter::malformedInputIsRefused_data()
     const auto shapeOf = [](const ShapePath &path) {
         return Build([path](SwfWriter &w) { w.defineShape(filled(path)); });
     };
-    const auto soundOf = [](const Mp3Sound &mp3) {
-        return Build([mp3](SwfWriter &w) { w.defineSound(mp3); });
+    const auto soundOf = [](int rate, bool stereo, quint32 samples, const QByteArray &frames) {
+        return Build([=](SwfWriter &w) { w.defineSound({rate, stereo, samples, 0, frames}); });
     };
     const auto lined = [](double width) {
         return Build([width](SwfWriter &w) {
@@ -184,15 +174,12 @@ void TestSwfWriter::malformedInputIsRefused_data()
     QTest::newRow("translation too far") << Build([](SwfWriter &w) {
         w.moveObject(1, Matrix::translation({6e7, 0}));
     });
-    QTest::newRow("sound at 48 kHz") << soundOf(
-        sound(48000, false, 1152, QByteArray::fromHex("FF FB 94 C0") + QByteArray(100, '\0')));
-    QTest::newRow("sound rate differs from data")
-        << soundOf(sound(44100, false, 1152, mp3Mono22050()));
-    QTest::newRow("stereo declared, mono data")
-        << soundOf(sound(22050, true, 1152, mp3Mono22050()));
-    QTest::newRow("sound data not MP3")
-        << soundOf(sound(22050, false, 1152, QByteArray("RIFF....WAVEfmt ")));
-    QTest::newRow("sound without samples") << soundOf(sound(22050, false, 0, mp3Mono22050()));
+    QTest::newRow("sound at 48 kHz")
+        << soundOf(48000, false, 1152, QByteArray::fromHex("FF FB 94 C0") + QByteArray(100, '\0'));
+    QTest::newRow("sound rate differs from data") << soundOf(44100, false, 1152, Mono22050);
+    QTest::newRow("stereo declared, mono data") << soundOf(22050, true, 1152, Mono22050);
+    QTest::newRow("sound data not MP3") << soundOf(22050, false, 1152, "RIFF....WAVEfmt ");
+    QTest::newRow("sound without samples") << soundOf(22050, false, 0, Mono22050);
     QTest::newRow("start a shape as sound") << Build([](SwfWriter &w) { w.startSound(1); });
     QTest::newRow("place a sound") << Build([](SwfWriter &w) { w.placeObject(2, 2); });
     QTest::newRow("URL with null")
@@ -206,12 +193,12 @@ void TestSwfWriter::malformedInputIsRefused()
     QFETCH(Build, misuse);
     const auto start = [](SwfWriter &writer) {
         writer.placeObject(1, writer.defineShape(filled(triangle())));
-        writer.defineSound(sound(22050, false, 1152, mp3Mono22050()));
+        writer.defineSound(Sound);
         writer.showFrame();
     };
-    SwfWriter clean(stage550x400());
+    SwfWriter clean(Stage550x400);
     start(clean);
-    SwfWriter refused(stage550x400());
+    SwfWriter refused(Stage550x400);
     start(refused);
 
     QVERIFY_THROWS_EXCEPTION(SwfError, misuse(refused));
