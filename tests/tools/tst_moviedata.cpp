@@ -122,7 +122,6 @@ void TestMovieData::readings_data()
     };
     row("modern dictionary", "中", "zhōng", "zhong1");
     row("usual of several", "长", "cháng", "chang2");
-    row("usual of several 2", "行", "xíng", "xing2");
     row("from the word list", "一", "yī", "yi1");
     row("from the supplement", "不", "bù", "bu4");
     row("third, ü", "女", "nǚ", "nü3");

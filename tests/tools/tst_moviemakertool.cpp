@@ -48,6 +48,18 @@ double bestCorrelation(const Pcm &a, const Pcm &b)
     return best;
 }
 
+// The arguments, split at spaces, with the hanzi folder and every file name
+// taken to be in dir.
+QStringList argumentsIn(const TestFolder &dir, const QString &line)
+{
+    QStringList arguments = line.split(QLatin1Char(' '));
+    for (QString &argument : arguments) {
+        if (argument == QLatin1String("hanzi") || argument.contains(QLatin1Char('.')))
+            argument = dir.file(QLatin1Char('/') + argument);
+    }
+    return arguments;
+}
+
 Pcm recording(const QString &syllable)
 {
     return resampled(decodeMp3(readRegularFile(
@@ -73,19 +85,10 @@ private Q_SLOTS:
 void TestMovieMakerTool::makesMoviesListAndConfig()
 {
     const TestFolder dir;
-    const auto path = [&](const char *name) { return dir.file(QString::fromUtf8(name)); };
     dir.write(QStringLiteral("/order.txt"), QStringLiteral("# teaching order\n三\n一\n").toUtf8());
-    QStringList arguments{QStringLiteral("--out"),
-                          path("/hanzi"),
-                          QStringLiteral("--cache"),
-                          path("/made.txt"),
-                          QStringLiteral("--order"),
-                          path("/order.txt"),
-                          QStringLiteral("--write-list"),
-                          path("/hanzi.ini"),
-                          QStringLiteral("--write-config"),
-                          path("/config.ini"),
-                          QStringLiteral("永⺀")};
+    const QStringList arguments =
+        argumentsIn(dir, QStringLiteral("--out hanzi --cache made.txt --order order.txt "
+                                        "--write-list hanzi.ini --write-config config.ini 永⺀"));
     const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(QStringLiteral("Made 4 of 4")), qPrintable(run.out));
@@ -128,9 +131,9 @@ void TestMovieMakerTool::makesMoviesListAndConfig()
     // The child has moved on to 一, 永's movie was lost, and a list as the
     // program reads it adds 二; what cannot have a movie is named.
     dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("一\r\n"));
-    QVERIFY(QFile::remove(path("/hanzi/永.haz")));
+    QVERIFY(QFile::remove(dir.file(QStringLiteral("/hanzi/永.haz"))));
     dir.writeText(QStringLiteral("/more.ini"), QStringLiteral("二 𠀀"));
-    const Run again = runTool(arguments << QStringLiteral("--list") << path("/more.ini"));
+    const Run again = runTool(arguments + argumentsIn(dir, QStringLiteral("--list more.ini")));
     QCOMPARE(again.exitCode, 0);
     QVERIFY2(again.out.contains(QStringLiteral("Made 2 of 2")) &&
                  again.out.contains(QStringLiteral("3 were up to date")) &&
@@ -143,7 +146,7 @@ void TestMovieMakerTool::makesMoviesListAndConfig()
 
 void TestMovieMakerTool::refusals_data()
 {
-    QTest::addColumn<QString>("arguments"); // "hanzi" and *.ini in a fresh folder
+    QTest::addColumn<QString>("arguments"); // in a fresh folder
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("moviesLeft");
@@ -170,12 +173,7 @@ void TestMovieMakerTool::refusals()
     QFETCH(QString, message);
     QFETCH(QStringList, moviesLeft);
     const TestFolder dir;
-    QStringList in = arguments.split(QLatin1Char(' '));
-    for (QString &argument : in) {
-        if (argument == QLatin1String("hanzi") || argument.endsWith(QLatin1String(".ini")))
-            argument = dir.file(QLatin1Char('/') + argument);
-    }
-    const Run run = runTool(in);
+    const Run run = runTool(argumentsIn(dir, arguments));
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(dir.files(QStringLiteral("/hanzi")), moviesLeft);
