@@ -70,10 +70,8 @@ void TestAppFolder::installedWithAUserFolder()
     for (const char *file : {"/hanzi.ini", "/hanzi/人.haz"})
         program.write(QString::fromUtf8(file), "installed");
     QVERIFY(QDir(user).mkdir(QStringLiteral("hanzi")));
-    for (const char *file : {"/hanzi.ini", "/hanzi/口.haz"}) {
-        QFile mine(user + QString::fromUtf8(file));
-        QVERIFY(mine.open(QIODevice::WriteOnly));
-    }
+    for (const char *file : {"/hanzi.ini", "/hanzi/口.haz"})
+        QVERIFY(QFile(user + QString::fromUtf8(file)).open(QIODevice::WriteOnly));
     QCOMPARE(folder.characterList(), user + QStringLiteral("/hanzi.ini"));
     QCOMPARE(folder.movie(QStringLiteral("人")), program.file(QStringLiteral("/hanzi/人.haz")));
     QCOMPARE(folder.movie(QStringLiteral("口")), user + QStringLiteral("/hanzi/口.haz"));

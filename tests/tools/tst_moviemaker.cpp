@@ -5,8 +5,8 @@
 #include "moviebuilder.h"
 #include "readings.h"
 #include "speech.h"
+#include "stagepixels.h"
 #include "strokenames.h"
-#include "strokereference.h"
 #include "swfreader.h"
 #include "textfile.h"
 
@@ -140,7 +140,6 @@ void TestMovieMaker::movieUnfoldsStrokeByStroke()
     const int strokes = int(expected.size());
     MovieInput input;
     input.data = loadCharacter(character == QStringLiteral("十") ? Fixtures : RealData, character);
-    QCOMPARE(input.data.strokes.size(), strokes);
     QCOMPARE(StrokeNames(QStringLiteral(ZORVINA_STROKE_NAMES)).names(character, input.data.medians),
              expected);
     Lettering(QStringLiteral(ZORVINA_LABEL_FONT)).label(input, expected, strokes);

@@ -111,11 +111,10 @@ void TestMovieMakerTool::makesMoviesListAndConfig()
     };
     // The radical ⺀ is in the stroke data but has no reading: its movie
     // writes it without pinyin or sound, and the parent is told.
-    const QString radical = QStringLiteral("⺀");
     QVERIFY2(run.err.contains(QStringLiteral("no reading (pinyin) is known for ⺀")),
              qPrintable(run.err));
-    QVERIFY(tags(radical, SwfTag::DefineSound).isEmpty());
-    QVERIFY(tags(radical, SwfTag::PlaceObject2).size() > 3);
+    QVERIFY(tags(QStringLiteral("⺀"), SwfTag::DefineSound).isEmpty());
+    QVERIFY(tags(QStringLiteral("⺀"), SwfTag::PlaceObject2).size() > 3);
 
     // 永 says yǒng from its recording (not another tone's); the movie is small.
     const QByteArray yong = dir.read(QStringLiteral("/hanzi/永.haz"));

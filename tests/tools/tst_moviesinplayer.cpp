@@ -3,14 +3,20 @@
 #include "characterdata.h"
 #include "frameplan.h"
 #include "moviebuilder.h"
-#include "strokereference.h"
+#include "stagepixels.h"
 #include "testfolder.h"
 #include "webengineplayer.h"
 #include "webengineprocess.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineF>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QSvgRenderer>
 #include <QTest>
 
 namespace {
@@ -25,6 +31,38 @@ const QString Data = QStringLiteral(ZORVINA_HANZI_DATA);
 bool isPinyin(const QColor &c)
 {
     return c.blue() > 150 && c.red() < 90;
+}
+
+// The stroke being written: bright red.
+bool isWriting(const QColor &colour)
+{
+    return colour.red() > 150 && colour.green() < 120 && colour.blue() < 120;
+}
+
+// What a character's strokes should look like on the stage, painted straight
+// from the data file by Qt's SVG renderer: independent of the movie maker's
+// own reading of the outlines. White background, black strokes.
+QImage referenceStrokes(const QString &dataDir, const QString &character, int onlyStroke = -1)
+{
+    QFile file(dataDir + QLatin1Char('/') + character + QStringLiteral(".json"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no data for the reference");
+    const QJsonArray strokes =
+        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("strokes")).toArray();
+    // The data's y points up from -124 to 900.
+    QString svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 1024 1024'>"
+                                 "<g transform='scale(1,-1) translate(0,-900)'>");
+    for (int i = 0; i < strokes.size(); ++i) {
+        if (onlyStroke < 0 || onlyStroke == i)
+            svg += QStringLiteral("<path fill='black' d='%1'/>").arg(strokes[i].toString());
+    }
+    svg += QStringLiteral("</g></svg>");
+    QSvgRenderer renderer(svg.toUtf8());
+    QImage image(MovieLayout::Stage, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    renderer.render(&painter, MovieLayout::Grid);
+    return image;
 }
 
 } // namespace

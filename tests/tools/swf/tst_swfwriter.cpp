@@ -181,7 +181,6 @@ void TestSwfWriter::malformedInputIsRefused_data()
     QTest::newRow("sound data not MP3") << soundOf(22050, false, 1152, "RIFF....WAVEfmt ");
     QTest::newRow("sound without samples") << soundOf(22050, false, 0, Mono22050);
     QTest::newRow("start a shape as sound") << Build([](SwfWriter &w) { w.startSound(1); });
-    QTest::newRow("place a sound") << Build([](SwfWriter &w) { w.placeObject(2, 2); });
     QTest::newRow("URL with null")
         << Build([](SwfWriter &w) { w.doAction(ActionList().getUrl(QByteArray("a\0b", 3))); });
 }
