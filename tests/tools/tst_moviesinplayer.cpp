@@ -28,17 +28,6 @@ constexpr int timeoutMs = 60000;
 
 const QString Data = QStringLiteral(ZORVINA_HANZI_DATA);
 
-bool isPinyin(const QColor &c)
-{
-    return c.blue() > 150 && c.red() < 90;
-}
-
-// The stroke being written: bright red.
-bool isWriting(const QColor &colour)
-{
-    return colour.red() > 150 && colour.green() < 120 && colour.blue() < 120;
-}
-
 // What a character's strokes should look like on the stage, painted straight
 // from the data file by Qt's SVG renderer: independent of the movie maker's
 // own reading of the outlines. White background, black strokes.
@@ -84,6 +73,11 @@ void TestMoviesInPlayer::stillsShowTheStrokesOfTheData()
     player.show();
     QVERIFY(QTest::qWaitForWindowExposed(&player));
     const auto picture = [&] { return player.grab().toImage(); };
+    const auto isPinyin = [](const QColor &c) { return c.blue() > 150 && c.red() < 90; };
+    // The stroke being written: bright red.
+    const auto isWriting = [](const QColor &c) {
+        return c.red() > 150 && c.green() < 120 && c.blue() < 120;
+    };
     // Writes a still of the character's movie stopped at frame (-1: the last)
     // and lets the player show it. The movie has no sound: these checks are
     // about the picture, and a test should not speak.

@@ -7,6 +7,7 @@
 #include "swfwriter.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <functional>
 
@@ -43,7 +44,6 @@ class TestSwfWriter : public QObject
 
 private Q_SLOTS:
     void everyTagByteByByte();
-    void shapeReadsBack();
     void malformedInputIsRefused_data();
     void malformedInputIsRefused();
     void bitFieldsRefuseWhatDoesNotFit();
@@ -52,13 +52,11 @@ private Q_SLOTS:
 void TestSwfWriter::everyTagByteByByte()
 {
     QFile dump(QStringLiteral(ZORVINA_TEST_DATA "/swf/everytag.hex"));
-    QVERIFY(dump.open(QIODevice::ReadOnly | QIODevice::Text));
-    QByteArray expected;
-    while (!dump.atEnd()) {
-        const QByteArray line = dump.readLine();
-        if (!line.startsWith('#'))
-            expected += QByteArray::fromHex(line);
-    }
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    const QByteArray expected =
+        QByteArray::fromHex(QString::fromUtf8(dump.readAll())
+                                .remove(QRegularExpression(QStringLiteral("#[^\n]*")))
+                                .toLatin1());
     SwfWriter w(Stage550x400);
     const Rgba red{255, 0, 0, 255};
     ShapePath curve;
@@ -80,6 +78,17 @@ void TestSwfWriter::everyTagByteByByte()
     w.doAction(ActionList().getUrl(QByteArray(57, 'u')));
     w.doAction(ActionList().getUrl("FSCommand:quit", "").stop());
     w.startSound(w.defineSound(Sound), true);
+    // Lines: one fill shared by two parts, styles that carry over to a later
+    // move, bounds grown by half the line's width.
+    ShapePath second;
+    second.moveTo({5.05, -3});
+    second.quadTo({7, -3}, {7, 1});
+    second.moveTo({20, 20});
+    second.lineTo({21, 20});
+    const LineStyle line{2.0, Rgba{0, 0, 255, 128}};
+    w.defineShape({{{triangle(), Rgba{1, 2, 3, 4}, std::nullopt},
+                    {second, std::nullopt, line},
+                    {triangle(), Rgba{1, 2, 3, 4}, line}}});
     for (int i = 0; i < 3; ++i)
         w.showFrame();
     const QByteArray file = w.finish(SwfWriter::Compression::None);
@@ -89,42 +98,6 @@ void TestSwfWriter::everyTagByteByByte()
     for (int i = 0; i < std::min(written.size(), wanted.size()); ++i)
         QCOMPARE(written[i].body.toHex(' '), wanted[i].body.toHex(' '));
     QCOMPARE(file.toHex(' '), expected.toHex(' '));
-}
-
-void TestSwfWriter::shapeReadsBack()
-{
-    ShapePath second;
-    second.moveTo({5.05, -3});
-    second.quadTo({7, -3}, {7, 1});
-    second.moveTo({20, 20});
-    second.lineTo({21, 20});
-    const LineStyle line{2.0, Rgba{0, 0, 255, 128}};
-    const Shape shape{{{triangle(), Rgba{1, 2, 3, 4}, std::nullopt},
-                       {second, std::nullopt, line},
-                       {triangle(), Rgba{1, 2, 3, 4}, line}}};
-    SwfWriter writer(Stage550x400);
-    writer.defineShape(shape);
-    const QList<SwfRecord> tags = readSwf(writer.finish(SwfWriter::Compression::None)).tags;
-    QCOMPARE(tags[1].code, int(SwfTag::DefineShape3)); // after FileAttributes
-    const SwfShape read = decodeShape(tags[1].body);
-
-    QCOMPARE(read.fills.size(), 1); // shared by both filled parts
-    QCOMPARE(read.lineWidths, QList<quint16>{40});
-    QCOMPARE(read.lineColors.first().a, quint8(128));
-    // Bounds grow by half the line width: 20 twips.
-    QCOMPARE(read.boundsTwips, QRect(QPoint(-20, -80), QPoint(440, 420)));
-    QCOMPARE(read.figures.size(), 4);
-    const QList<QPair<int, int>> fillAndLine{{1, 0}, {0, 1}, {0, 1}, {1, 1}};
-    for (int i = 0; i < 4; ++i) // styles carry over to a later move
-        QCOMPARE(qMakePair(read.figures[i].fillStyle0, read.figures[i].lineStyle), fillAndLine[i]);
-    QCOMPARE(read.figures[1].start, QPoint(101, -60)); // 5.05 px rounds to 101 twips
-    QCOMPARE(read.figures[1].edges.size(), 1);
-    QVERIFY(read.figures[1].edges[0].curved);
-    QCOMPARE(read.figures[1].edges[0].control, QPoint(140, -60));
-    QCOMPARE(read.figures[1].edges[0].end, QPoint(140, 20));
-    QCOMPARE(read.figures[2].start, QPoint(400, 400));
-    // Closing the triangle returns exactly to its start.
-    QCOMPARE(read.figures[3].edges.last().end, read.figures[3].start);
 }
 
 void TestSwfWriter::malformedInputIsRefused_data()
