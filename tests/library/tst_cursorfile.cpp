@@ -276,6 +276,7 @@ void TestCursorFile::failedWritesKeepTheOldFile_data()
     QTest::newRow("too wide") << pattern(QSize(257, 4)) << QPoint(0, 0);
     QTest::newRow("too tall") << pattern(QSize(4, 300)) << QPoint(0, 0);
     QTest::newRow("hotspot right of the image") << fit << QPoint(4, 0);
+    QTest::newRow("hotspot above the image") << fit << QPoint(0, -1);
     QTest::newRow("disk full") << fit << QPoint(0, 0);
 }
 

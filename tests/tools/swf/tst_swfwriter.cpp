@@ -141,6 +141,7 @@ void TestSwfWriter::malformedInputIsRefused_data()
     QTest::newRow("line too wide") << lined(4000.0);
     QTest::newRow("zero line width") << lined(0.0);
     QTest::newRow("place undefined character") << Build([](SwfWriter &w) { w.placeObject(1, 3); });
+    QTest::newRow("place a sound") << Build([](SwfWriter &w) { w.placeObject(2, 2); });
     QTest::newRow("depth 0") << Build([](SwfWriter &w) { w.placeObject(0, 1); });
     QTest::newRow("depth too deep") << Build([](SwfWriter &w) { w.placeObject(65536, 1); });
     QTest::newRow("scale too large") << Build([huge](SwfWriter &w) { w.placeObject(1, 1, huge); });
