@@ -33,13 +33,13 @@ private:
 // In a test function: fills the disk for the rest of the scope when condition
 // holds, or skips the row where the disk cannot be filled.
 #ifdef Q_OS_UNIX
-#define ZORVINA_FILL_DISK_IF(condition)                                                          \
-    std::optional<FullDisk> fullDisk;                                                            \
-    if (condition)                                                                               \
+#define ZORVINA_FILL_DISK_IF(condition)                                                            \
+    std::optional<FullDisk> fullDisk;                                                              \
+    if (condition)                                                                                 \
     fullDisk.emplace()
 #else
-#define ZORVINA_FILL_DISK_IF(condition)                                                          \
-    if (condition)                                                                               \
+#define ZORVINA_FILL_DISK_IF(condition)                                                            \
+    if (condition)                                                                                 \
     QSKIP("no way to fill the disk here")
 #endif
 
