@@ -63,9 +63,9 @@ function prepareFreshFrame() {
 }
 
 // Resolves as the frame's playMovie does.
-async function play(url) {
+async function play(url, movie) {
     const target = freshFrame && freshFrame.ready ? freshFrame : shownFrame;
-    const shown = await target.frame.contentWindow.playMovie(url);
+    const shown = await target.frame.contentWindow.playMovie(url, movie);
     if (shown !== true) {
         // The movie may have broken the fresh frame; another one comes later.
         if (target !== shownFrame && shown === false) {
@@ -111,8 +111,8 @@ async function replaceShownFrame() {
 // frame takes its place and the movie gets a second chance there. A player
 // that cannot play even in a fresh frame cannot start at all (its
 // WebAssembly is damaged, say), which is worth telling from one bad movie.
-async function load(bridge, ticket, url) {
-    let shown = await safely(() => play(url));
+async function load(bridge, ticket, url, movie) {
+    let shown = await safely(() => play(url, movie));
     // A movie that was gone before it could be read says nothing about Ruffle.
     // A child holding a key down makes many: probing for each would cost a
     // player every time, and Ruffle keeps every player it has made.
@@ -126,7 +126,7 @@ async function load(bridge, ticket, url) {
             bridge.ready(false);
             return;
         }
-        shown = await safely(() => play(url));
+        shown = await safely(() => play(url, movie));
         if (!shown && !(await works(shownFrame.frame)))
             await replaceShownFrame();
     }
@@ -142,7 +142,7 @@ window.addEventListener("load", async () => {
     shownFrame = { frame, movies: 0 };
     new QWebChannel(qt.webChannelTransport, (channel) => {
         const bridge = channel.objects.player;
-        bridge.loadRequested.connect((ticket, url) => load(bridge, ticket, url));
+        bridge.loadRequested.connect((ticket, url, movie) => load(bridge, ticket, url, movie));
         bridge.ready(true);
     });
 });

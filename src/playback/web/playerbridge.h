@@ -12,7 +12,8 @@ public:
     using QObject::QObject;
 
 Q_SIGNALS:
-    void loadRequested(int ticket, const QString &url);
+    // The movie comes along in base64 when it is small, or else is read from url.
+    void loadRequested(int ticket, const QString &url, const QString &movie);
     void readyReported(bool ok);
     void loadEndReported(int ticket, bool shown);
 

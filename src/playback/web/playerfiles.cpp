@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace {
 
 const QLatin1String host("player");
@@ -144,20 +146,28 @@ std::unique_ptr<QIODevice> PlayerFiles::openRuffleFile(const QString &name,
 
 std::unique_ptr<QIODevice> PlayerFiles::openMovie(const QString &name, QByteArray *mimeType) const
 {
-    if (m_movieTicket == 0 || name != QStringLiteral("%1.swf").arg(m_movieTicket) ||
-        !isPlayable(m_moviePath))
+    if (m_movieTicket == 0 || name != QStringLiteral("%1.swf").arg(m_movieTicket))
         return nullptr;
-    QFile file(m_moviePath);
-    if (file.size() > maxMovieSize || !file.open(QIODevice::ReadOnly))
-        return nullptr;
-    // Read now: the window replaces the file in Work on the next selection.
     auto movie = std::make_unique<QBuffer>();
-    movie->setData(file.readAll());
-    if (file.error() != QFileDevice::NoError || !looksLikeMovie(movie->data()) ||
-        !movie->open(QIODevice::ReadOnly))
+    movie->setData(currentMovie(maxMovieSize));
+    if (movie->data().isEmpty() || !movie->open(QIODevice::ReadOnly))
         return nullptr;
     *mimeType = QByteArrayLiteral("application/x-shockwave-flash");
     return movie;
+}
+
+QByteArray PlayerFiles::currentMovie(qint64 sizeLimit) const
+{
+    if (m_movieTicket == 0 || !isPlayable(m_moviePath))
+        return {};
+    QFile file(m_moviePath);
+    if (file.size() > std::min(sizeLimit, maxMovieSize) || !file.open(QIODevice::ReadOnly))
+        return {};
+    // Read now: the window replaces the file in Work on the next selection.
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || !looksLikeMovie(bytes))
+        return {};
+    return bytes;
 }
 
 bool PlayerFiles::isPlayable(const QString &path) const

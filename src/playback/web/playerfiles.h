@@ -32,6 +32,10 @@ public:
     // directly inside the playing folder.
     void setCurrentMovie(int ticket, const QString &path);
 
+    // The movie being loaded, read now; empty when it may not be played or
+    // is larger than sizeLimit.
+    QByteArray currentMovie(qint64 sizeLimit) const;
+
     // Opens what the URL names for reading, or returns null when it names
     // nothing the page may have.
     std::unique_ptr<QIODevice> open(const QUrl &url, QByteArray *mimeType) const;

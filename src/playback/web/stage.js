@@ -258,10 +258,7 @@ async function rufflePlaysAtAll() {
     return ok;
 }
 
-// Resolves to true when the movie at url is shown now, false when Ruffle
-// failed on it, and null when there was no movie to read: the program had
-// already put the next one in its place.
-async function playMovie(url) {
+async function readMovie(url) {
     let reply;
     try {
         reply = await readBytes(url);
@@ -269,10 +266,19 @@ async function playMovie(url) {
         console.warn(error);
         return null;
     }
-    if (reply.status !== 200)
+    return reply.status === 200 ? reply.response : null;
+}
+
+// Resolves to true when the movie is shown now, false when Ruffle failed on
+// it, and null when there was no movie to read: the program had already put
+// the next one in its place. The movie comes in base64, or else from url.
+async function playMovie(url, movie) {
+    const bytes = movie ? Uint8Array.from(atob(movie), (c) => c.charCodeAt(0)).buffer
+                        : await readMovie(url);
+    if (bytes === null)
         return null;
     try {
-        return await play(reply.response);
+        return await play(bytes);
     } catch (error) {
         console.warn(error);
         return false;

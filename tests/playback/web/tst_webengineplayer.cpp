@@ -204,9 +204,11 @@ void TestWebEnginePlayer::playsAsTheFlashControlDid()
     QVERIFY(!m_player->isReady());
     QSignalSpy shown(m_player.get(), &WebEnginePlayer::movieShown);
     QSignalSpy failed(m_player.get(), &WebEnginePlayer::loadFailed);
-    const QString paths[] = {writeMovie(QStringLiteral("一.swf"), movie(green)),
-                             writeMovie(QStringLiteral("二.swf"), movie(yellow)),
-                             writeMovie(QStringLiteral("三.swf"), movie(red, {blue}, {200, 100}))};
+    // The first one is big enough to be read from its URL rather than sent.
+    const QString paths[] = {
+        writeMovie(QStringLiteral("一.swf"), movie(green) + QByteArray(2 * 1024 * 1024, '\0')),
+        writeMovie(QStringLiteral("二.swf"), movie(yellow)),
+        writeMovie(QStringLiteral("三.swf"), movie(red, {blue}, {200, 100}))};
     // Asked for while the page starts: only the newest plays.
     for (const QString &path : paths)
         m_player->LoadMovie(0, path);
