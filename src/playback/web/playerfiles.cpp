@@ -9,8 +9,6 @@
 #include <QUrl>
 #include <QtEndian>
 
-#include <algorithm>
-
 namespace {
 
 const QLatin1String host("player");
@@ -93,7 +91,8 @@ bool PlayerFiles::rufflePresent() const
 void PlayerFiles::setCurrentMovie(int ticket, const QString &path)
 {
     m_movieTicket = ticket;
-    m_moviePath = path;
+    // Read now: the window replaces the file in Work on the next selection.
+    m_movie = readMovie(path);
 }
 
 std::unique_ptr<QIODevice> PlayerFiles::open(const QUrl &url, QByteArray *mimeType) const
@@ -146,24 +145,23 @@ std::unique_ptr<QIODevice> PlayerFiles::openRuffleFile(const QString &name,
 
 std::unique_ptr<QIODevice> PlayerFiles::openMovie(const QString &name, QByteArray *mimeType) const
 {
-    if (m_movieTicket == 0 || name != QStringLiteral("%1.swf").arg(m_movieTicket))
+    if (m_movie.isEmpty() || name != QStringLiteral("%1.swf").arg(m_movieTicket))
         return nullptr;
     auto movie = std::make_unique<QBuffer>();
-    movie->setData(currentMovie(maxMovieSize));
-    if (movie->data().isEmpty() || !movie->open(QIODevice::ReadOnly))
+    movie->setData(m_movie);
+    if (!movie->open(QIODevice::ReadOnly))
         return nullptr;
     *mimeType = QByteArrayLiteral("application/x-shockwave-flash");
     return movie;
 }
 
-QByteArray PlayerFiles::currentMovie(qint64 sizeLimit) const
+QByteArray PlayerFiles::readMovie(const QString &path) const
 {
-    if (m_movieTicket == 0 || !isPlayable(m_moviePath))
+    if (!isPlayable(path))
         return {};
-    QFile file(m_moviePath);
-    if (file.size() > std::min(sizeLimit, maxMovieSize) || !file.open(QIODevice::ReadOnly))
+    QFile file(path);
+    if (file.size() > maxMovieSize || !file.open(QIODevice::ReadOnly))
         return {};
-    // Read now: the window replaces the file in Work on the next selection.
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || !looksLikeMovie(bytes))
         return {};

@@ -29,12 +29,11 @@ public:
     bool rufflePresent() const;
 
     // Only this movie may be served from now on, and only if it is a file
-    // directly inside the playing folder.
+    // directly inside the playing folder. It is read at once.
     void setCurrentMovie(int ticket, const QString &path);
 
-    // The movie being loaded, read now; empty when it may not be played or
-    // is larger than sizeLimit.
-    QByteArray currentMovie(qint64 sizeLimit) const;
+    // The current movie as read, or empty when it may not be played.
+    QByteArray currentMovie() const { return m_movie; }
 
     // Opens what the URL names for reading, or returns null when it names
     // nothing the page may have.
@@ -44,12 +43,13 @@ private:
     std::unique_ptr<QIODevice> openPageFile(const QString &name, QByteArray *mimeType) const;
     std::unique_ptr<QIODevice> openRuffleFile(const QString &name, QByteArray *mimeType) const;
     std::unique_ptr<QIODevice> openMovie(const QString &name, QByteArray *mimeType) const;
+    QByteArray readMovie(const QString &path) const;
     bool isPlayable(const QString &path) const;
 
     QDir m_ruffleDir;
     QDir m_workDir;
     int m_movieTicket = 0;
-    QString m_moviePath;
+    QByteArray m_movie;
 };
 
 #endif

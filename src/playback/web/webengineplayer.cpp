@@ -33,8 +33,8 @@ constexpr qint64 loadLimitMs = 15000;
 
 // A character's movie (some tens of kilobytes) goes to the page along with
 // the request: reading it back through the player's scheme would cost a
-// round trip to this process, some 3 ms of the 35 between a key press and
-// the new movie on screen. Anything bigger is read from its URL.
+// round trip to this process between the key press and the new movie.
+// Anything bigger, or refused, the page asks for by its URL.
 constexpr qint64 sentMovieLimit = 1024 * 1024;
 
 QString missingFilesMessage()
@@ -149,9 +149,10 @@ void WebEnginePlayer::startLoad(int ticket, const QString &path)
     m_files.setCurrentMovie(ticket, path);
     m_loadClock.start();
     m_watchdog->start();
-    const QByteArray movie = m_files.currentMovie(sentMovieLimit);
-    Q_EMIT m_bridge->loadRequested(ticket, PlayerFiles::movieUrl(ticket).toString(),
-                                   QString::fromLatin1(movie.toBase64()));
+    const QByteArray movie = m_files.currentMovie();
+    const QString sent =
+        movie.size() <= sentMovieLimit ? QString::fromLatin1(movie.toBase64()) : QString();
+    Q_EMIT m_bridge->loadRequested(ticket, PlayerFiles::movieUrl(ticket).toString(), sent);
 }
 
 void WebEnginePlayer::startEngine()
