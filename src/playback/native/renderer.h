@@ -1,0 +1,38 @@
+#ifndef ZORVINA_RENDERER_H
+#define ZORVINA_RENDERER_H
+
+// Draws a display list with QPainter: shapes, morph shapes, bitmaps and text,
+// through matrices, colour transforms and clip-depth masks. Paths made from
+// a movie's shapes are kept for the next frame.
+
+#include "displaylist.h"
+
+#include <memory>
+
+class QPainter;
+
+namespace swf {
+
+class Renderer
+{
+public:
+    explicit Renderer(std::shared_ptr<const Movie> movie);
+    ~Renderer();
+
+    // Draws the children of root with toDevice mapping the movie's twips
+    // to the painter's device. Does not fill the background.
+    void paint(QPainter &painter, const DisplayObject &root, const QTransform &toDevice);
+
+    // The transform that shows the whole stage inside area, centred and
+    // as large as fits ("show all").
+    static QTransform showAll(const QRectF &stageTwips, const QRectF &area);
+
+private:
+    struct Cache;
+    std::shared_ptr<const Movie> m_movie;
+    std::unique_ptr<Cache> m_cache;
+};
+
+} // namespace swf
+
+#endif

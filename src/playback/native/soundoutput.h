@@ -1,0 +1,3 @@
+#ifndef ZORVINA_SOUNDOUTPUT_H
+#define ZORVINA_SOUNDOUTPUT_H
+#endif
