@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-svg-dev qt6-webengine-dev qt6-webchannel-dev qt6-declarative-dev libgl-dev
-    zlib1g-dev libmp3lame-dev libpolyclipping-dev libsamplerate0-dev
+    zlib1g-dev liblzma-dev libmpg123-dev libpulse-dev
+    libmp3lame-dev libpolyclipping-dev libsamplerate0-dev
+    clang libclang-rt-14-dev
     espeak-ng fonts-arphic-ukai fonts-dejavu-core
     xvfb xdotool x11-utils imagemagick
     desktop-file-utils appstream dpkg-dev file

@@ -3,7 +3,7 @@
 #include "frmmain.h"
 #include "sessionend.h"
 #include "startup.h"
-#include "webengineplayer.h"
+#include "moviearea.h"
 #include "webengineprocess.h"
 
 #include <QApplication>
@@ -21,10 +21,10 @@ int main(int argc, char *argv[])
     SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
-    auto *player = new WebEnginePlayer(folder);
+    auto *player = new MovieArea(folder);
     frmMain window(folder, *player, dialogs);
     HeldMessages playerMessages(dialogs, &window);
-    QObject::connect(player, &WebEnginePlayer::unavailable, &window,
+    QObject::connect(player, &MovieArea::unavailable, &window,
                      [&](const QString &message) { playerMessages.showMessage(message); });
     // Also ends a start-up whose error message nobody is there to answer.
     QObject::connect(&sessionEnd, &SessionEndWatcher::sessionEnding, &app, [&] {

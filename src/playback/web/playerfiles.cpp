@@ -4,10 +4,8 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
-#include <QtEndian>
 
 namespace {
 
@@ -15,33 +13,11 @@ const QLatin1String host("player");
 const QLatin1String rufflePrefix("/ruffle/");
 const QLatin1String moviePrefix("/movie/");
 
-// A character's movie is some kilobytes. Ruffle holds on to the memory of
-// the biggest movie it has played for as long as it runs, and the whole
-// movie is read at once, so a file far beyond any real one is refused
-// unread.
-constexpr qint64 maxMovieSize = 64 * 1024 * 1024;
-
 // A single file name: no folders, no "..", nothing hidden.
 bool isPlainName(const QString &name)
 {
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_.-]*$"));
     return plain.match(name).hasMatch();
-}
-
-// Ruffle takes nearly anything as a movie, so what is plainly not one (or
-// cut short) stops here: a Flash signature, and an uncompressed movie at
-// least as long as its header says.
-bool looksLikeMovie(const QByteArray &bytes)
-{
-    const int headerSize = 8;
-    if (bytes.size() < headerSize)
-        return false;
-    const QByteArray signature = bytes.left(3);
-    if (signature != "FWS" && signature != "CWS" && signature != "ZWS")
-        return false;
-    const quint32 declaredLength = qFromLittleEndian<quint32>(bytes.constData() + 4);
-    return declaredLength > headerSize &&
-           (signature != "FWS" || declaredLength <= quint32(bytes.size()));
 }
 
 std::unique_ptr<QIODevice> openFile(const QString &path)
@@ -55,7 +31,7 @@ std::unique_ptr<QIODevice> openFile(const QString &path)
 } // namespace
 
 PlayerFiles::PlayerFiles(const AppFolder &folder)
-    : m_ruffleDir(folder.file(QStringLiteral("/ruffle"))), m_workDir(folder.playingFolder())
+    : m_ruffleDir(folder.file(QStringLiteral("/ruffle"))), m_movieFile(folder.playingFolder())
 {
 }
 
@@ -92,7 +68,13 @@ void PlayerFiles::setCurrentMovie(int ticket, const QString &path)
 {
     m_movieTicket = ticket;
     // Read now: the window replaces the file in Work on the next selection.
-    m_movie = readMovie(path);
+    m_movie = m_movieFile.read(path);
+}
+
+void PlayerFiles::setCurrentMovieData(int ticket, const QByteArray &movie)
+{
+    m_movieTicket = ticket;
+    m_movie = MovieFile::looksLikeMovie(movie) ? movie : QByteArray();
 }
 
 std::unique_ptr<QIODevice> PlayerFiles::open(const QUrl &url, QByteArray *mimeType) const
@@ -153,25 +135,4 @@ std::unique_ptr<QIODevice> PlayerFiles::openMovie(const QString &name, QByteArra
         return nullptr;
     *mimeType = QByteArrayLiteral("application/x-shockwave-flash");
     return movie;
-}
-
-QByteArray PlayerFiles::readMovie(const QString &path) const
-{
-    if (!isPlayable(path))
-        return {};
-    QFile file(path);
-    if (file.size() > maxMovieSize || !file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !looksLikeMovie(bytes))
-        return {};
-    return bytes;
-}
-
-bool PlayerFiles::isPlayable(const QString &path) const
-{
-    // Resolving links first keeps a link in Work from leading anywhere else.
-    const QFileInfo file(QFileInfo(path).canonicalFilePath());
-    return file.isFile() && file.suffix().compare(QLatin1String("swf"), Qt::CaseInsensitive) == 0 &&
-           file.absolutePath() == m_workDir.canonicalPath();
 }

@@ -1,6 +1,8 @@
 #ifndef ZORVINA_PLAYERFILES_H
 #define ZORVINA_PLAYERFILES_H
 
+#include "moviefile.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QString>
@@ -31,6 +33,8 @@ public:
     // Only this movie may be served from now on, and only if it is a file
     // directly inside the playing folder. It is read at once.
     void setCurrentMovie(int ticket, const QString &path);
+    // The same, with the movie already read by the same rules.
+    void setCurrentMovieData(int ticket, const QByteArray &movie);
 
     // The current movie as read, or empty when it may not be played.
     QByteArray currentMovie() const { return m_movie; }
@@ -43,11 +47,9 @@ private:
     std::unique_ptr<QIODevice> openPageFile(const QString &name, QByteArray *mimeType) const;
     std::unique_ptr<QIODevice> openRuffleFile(const QString &name, QByteArray *mimeType) const;
     std::unique_ptr<QIODevice> openMovie(const QString &name, QByteArray *mimeType) const;
-    QByteArray readMovie(const QString &path) const;
-    bool isPlayable(const QString &path) const;
 
     QDir m_ruffleDir;
-    QDir m_workDir;
+    MovieFile m_movieFile;
     int m_movieTicket = 0;
     QByteArray m_movie;
 };

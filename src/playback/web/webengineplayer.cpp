@@ -108,6 +108,20 @@ void WebEnginePlayer::LoadMovie(int layer, const QString &path)
     }
 }
 
+void WebEnginePlayer::loadMovieData(const QString &path, const QByteArray &movie)
+{
+    m_readPath = path;
+    m_readMovie = movie;
+    LoadMovie(0, path);
+}
+
+void WebEnginePlayer::showNothing()
+{
+    // An empty movie of one frame; no file stands behind it.
+    static const QByteArray emptyMovie("FWS\x0a\x0f\0\0\0\0\0\x18\x01\0\0\0", 15);
+    loadMovieData(QString(), emptyMovie);
+}
+
 void WebEnginePlayer::childEvent(QChildEvent *event)
 {
     // Keys reach the page through a child widget that the web engine adds
@@ -146,7 +160,10 @@ bool WebEnginePlayer::eventFilter(QObject *watched, QEvent *event)
 
 void WebEnginePlayer::startLoad(int ticket, const QString &path)
 {
-    m_files.setCurrentMovie(ticket, path);
+    if (!m_readMovie.isNull() && path == m_readPath)
+        m_files.setCurrentMovieData(ticket, m_readMovie);
+    else
+        m_files.setCurrentMovie(ticket, path);
     m_loadClock.start();
     m_watchdog->start();
     const QByteArray movie = m_files.currentMovie();

@@ -34,6 +34,12 @@ public:
     QWidget *widget() override { return this; }
     void LoadMovie(int layer, const QString &path) override;
 
+    // Plays a movie that was read from path already, so the file is not
+    // read again.
+    void loadMovieData(const QString &path, const QByteArray &movie);
+    // Replaces the movie shown by an empty one: nothing plays or sounds.
+    void showNothing();
+
     bool isReady() const { return m_ready; }
 
 Q_SIGNALS:
@@ -80,6 +86,9 @@ private:
     qint64 m_scriptTimeAtPing = -1;
     int m_pings = 0;
     QString m_requested;
+    // The newest movie handed over already read, and the path it came from.
+    QString m_readPath;
+    QByteArray m_readMovie;
     bool m_ready = false;
     bool m_unavailable = false;
     bool m_userTold = false;

@@ -1,0 +1,127 @@
+// The movie area decides per movie which player plays it: the native one for
+// what it understands, the web player, started on first need, for the rest.
+#include "moviearea.h"
+#include "nativeplayer.h"
+#include "swfwriter.h"
+#include "testfolder.h"
+#include "webengineplayer.h"
+#include "webengineprocess.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStackedLayout>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+// The web engine starts slowly on a loaded machine.
+constexpr int webTimeoutMs = 60000;
+
+QByteArray squareMovie(Rgba colour)
+{
+    SwfWriter movie({QSize(100, 80), 12.0});
+    ShapePath square;
+    square.moveTo({10, 10});
+    square.lineTo({90, 10});
+    square.lineTo({90, 70});
+    square.lineTo({10, 70});
+    square.close();
+    movie.placeObject(1, movie.defineShape({{{square, colour}}}));
+    movie.showFrame();
+    return movie.finish(SwfWriter::Compression::None);
+}
+
+// The movie with one more tag before its end, and its length mended.
+QByteArray withTag(QByteArray movie, int code, const QByteArray &body)
+{
+    movie.chop(2); // the End tag
+    QByteArray header(2, '\0');
+    qToLittleEndian<quint16>(quint16(code << 6 | 0x3f), header.data());
+    QByteArray length(4, '\0');
+    qToLittleEndian<quint32>(quint32(body.size()), length.data());
+    movie += header + length + body + QByteArray(2, '\0');
+    qToLittleEndian<quint32>(quint32(movie.size()), movie.data() + 4);
+    return movie;
+}
+
+} // namespace
+
+class TestMovieArea : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void choosesThePlayerPerMovie();
+};
+
+void TestMovieArea::choosesThePlayerPerMovie()
+{
+    TestFolder dir;
+    dir.link(QStringLiteral("/ruffle"), QStringLiteral(ZORVINA_APP_DIR "/ruffle"));
+    const auto stage = [&](const QString &name, const QByteArray &bytes) {
+        dir.write(QStringLiteral("/Work/") + name, bytes);
+        return dir.file(QStringLiteral("/Work/") + name);
+    };
+    const QString red = stage(QStringLiteral("红.swf"), squareMovie({200, 0, 0}));
+    const QString blue = stage(QStringLiteral("蓝.swf"), squareMovie({0, 0, 200}));
+    // A video stream is nothing the native player plays.
+    const QString video = stage(QStringLiteral("影.swf"),
+                                withTag(squareMovie({0, 150, 0}), 60, QByteArray(10, '\1')));
+    const QString text = stage(QStringLiteral("字.swf"), "not a movie at all");
+
+    MovieArea area(dir.folder());
+    area.resize(200, 160);
+    area.show();
+    QSignalSpy shown(&area, &MovieArea::movieShown);
+    QSignalSpy failed(&area, &MovieArea::loadFailed);
+    const auto colourAtCentre = [&] {
+        return area.grab().toImage().pixelColor(area.width() / 2, area.height() / 2);
+    };
+
+    area.LoadMovie(0, red);
+    QTRY_COMPARE(shown.count(), 1);
+    QCOMPARE(shown.takeFirst().at(0).toString(), red);
+    QCOMPARE(colourAtCentre(), QColor(200, 0, 0));
+
+    // What nobody can play leaves the movie shown as it was, and starts nothing.
+    for (const QString &bad : {text, dir.file(QStringLiteral("/Work/无.swf")),
+                               dir.file(QStringLiteral("/hanzi/红.swf"))}) {
+        area.LoadMovie(0, bad);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.takeFirst().at(0).toString(), bad);
+    }
+    QVERIFY(!area.webPlayer());
+    QCOMPARE(colourAtCentre(), QColor(200, 0, 0));
+
+    area.LoadMovie(0, video);
+    QVERIFY(area.webPlayer());
+    QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, webTimeoutMs);
+    QCOMPARE(shown.takeFirst().at(0).toString(), video);
+    auto *layout = area.findChild<QStackedLayout *>();
+    QCOMPARE(layout->currentWidget(), area.webPlayer());
+    QVERIFY(!area.nativePlayer()->hasMovie());
+
+    // Back to a movie of its own: the native player shows it at once, and
+    // the web player keeps nothing playing behind it.
+    QSignalSpy webShown(area.webPlayer(), &WebEnginePlayer::movieShown);
+    area.LoadMovie(0, blue);
+    QTRY_COMPARE(shown.count(), 1);
+    QCOMPARE(shown.takeFirst().at(0).toString(), blue);
+    QCOMPARE(layout->currentWidget(), area.nativePlayer());
+    QCOMPARE(colourAtCentre(), QColor(0, 0, 200));
+    QTRY_COMPARE_WITH_TIMEOUT(webShown.count(), 1, webTimeoutMs);
+    QCOMPARE(webShown.at(0).at(0).toString(), QString());
+    QCOMPARE(shown.count(), 0);
+    QCOMPARE(layout->currentWidget(), area.nativePlayer());
+}
+
+int main(int argc, char *argv[])
+{
+    prepareWebEngineProcess();
+    QApplication app(argc, argv);
+    TestMovieArea test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_moviearea.moc"
