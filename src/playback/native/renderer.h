@@ -29,6 +29,7 @@ public:
 
 private:
     struct Cache;
+    struct Painting;
     std::shared_ptr<const Movie> m_movie;
     std::unique_ptr<Cache> m_cache;
 };
