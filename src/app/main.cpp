@@ -4,13 +4,13 @@
 #include "sessionend.h"
 #include "startup.h"
 #include "moviearea.h"
-#include "webengineprocess.h"
+#include "webengineenvironment.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    prepareWebEngineProcess();
+    prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvina"));
     QApplication::setApplicationVersion(QStringLiteral(ZORVINA_VERSION));
@@ -21,7 +21,8 @@ int main(int argc, char *argv[])
     SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
-    auto *player = new MovieArea(folder);
+    auto *player = new MovieArea(
+        folder, QCoreApplication::applicationDirPath() + QStringLiteral("/zorvina-webplayer.so"));
     frmMain window(folder, *player, dialogs);
     HeldMessages playerMessages(dialogs, &window);
     QObject::connect(player, &MovieArea::unavailable, &window,

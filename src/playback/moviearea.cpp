@@ -3,12 +3,22 @@
 #include "appfolder.h"
 #include "nativeplayer.h"
 #include "swfmovie.h"
-#include "webengineplayer.h"
 
+#include <QLibrary>
 #include <QStackedLayout>
 
-MovieArea::MovieArea(const AppFolder &folder, QWidget *parent)
-    : QWidget(parent), m_folder(folder), m_movieFile(folder.playingFolder()),
+namespace {
+
+QString brokenPlayerMessage()
+{
+    return QStringLiteral("动画播放器无法启动，汉字动画无法播放。请重新安装本程序。");
+}
+
+} // namespace
+
+MovieArea::MovieArea(const AppFolder &folder, const QString &webModule, QWidget *parent)
+    : QWidget(parent), m_folder(folder), m_webModule(webModule),
+      m_movieFile(folder.playingFolder()),
       m_layout(new QStackedLayout(this)), m_native(new NativePlayer(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -63,20 +73,35 @@ void MovieArea::playNatively(const QString &path, std::shared_ptr<const swf::Mov
 
 void MovieArea::playOnWeb(const QString &path, const QByteArray &bytes)
 {
-    WebEnginePlayer *web = m_web ? m_web.data() : startWebPlayer();
+    FallbackPlayer *web = m_web ? m_web.get() : startWebPlayer();
+    if (!web) {
+        Q_EMIT unavailable(brokenPlayerMessage());
+        Q_EMIT loadFailed(path);
+        return;
+    }
     m_webWanted = true;
     m_webRequest = path;
     web->loadMovieData(path, bytes);
 }
 
-WebEnginePlayer *MovieArea::startWebPlayer()
+FallbackPlayer *MovieArea::startWebPlayer()
 {
-    m_web = new WebEnginePlayer(m_folder, this);
-    m_layout->addWidget(m_web);
-    connect(m_web, &WebEnginePlayer::unavailable, this, &MovieArea::unavailable);
-    connect(m_web, &WebEnginePlayer::movieShown, this, &MovieArea::onWebShown);
-    connect(m_web, &WebEnginePlayer::loadFailed, this, &MovieArea::onWebFailed);
-    return m_web;
+    // The module stays loaded for the rest of the run.
+    QLibrary module(m_webModule);
+    const auto create = reinterpret_cast<CreateFallbackPlayer>(
+        module.resolve(createFallbackPlayerName));
+    if (!create) {
+        qWarning("Zorvina: the web player cannot be loaded: %s",
+                 qUtf8Printable(module.errorString()));
+        return nullptr;
+    }
+    FallbackPlayer::Listener listener;
+    listener.shown = [this](const QString &path) { onWebShown(path); };
+    listener.failed = [this](const QString &path) { onWebFailed(path); };
+    listener.unavailable = [this](const QString &message) { Q_EMIT unavailable(message); };
+    m_web.reset(create(m_folder.path(), m_folder.writingPath(), listener, this));
+    m_layout->addWidget(m_web->widget());
+    return m_web.get();
 }
 
 void MovieArea::onWebShown(const QString &path)
@@ -84,8 +109,8 @@ void MovieArea::onWebShown(const QString &path)
     if (!m_webWanted || path != m_webRequest)
         return;
     // The native movie stays on screen until the web player's first frame.
-    m_layout->setCurrentWidget(m_web);
-    setFocusProxy(m_web);
+    m_layout->setCurrentWidget(m_web->widget());
+    setFocusProxy(m_web->widget());
     m_native->clear();
     Q_EMIT movieShown(path);
 }

@@ -1,17 +1,16 @@
 #ifndef ZORVINA_MOVIEAREA_H
 #define ZORVINA_MOVIEAREA_H
 
+#include "fallbackplayer.h"
 #include "moviefile.h"
 #include "movieplayer.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <memory>
 
 class AppFolder;
 class NativePlayer;
 class QStackedLayout;
-class WebEnginePlayer;
 namespace swf {
 struct Movie;
 }
@@ -24,7 +23,8 @@ class MovieArea : public QWidget, public MoviePlayer
 {
     Q_OBJECT
 public:
-    explicit MovieArea(const AppFolder &folder, QWidget *parent = nullptr);
+    // webModule: the file of the web player's module, loaded on first need.
+    MovieArea(const AppFolder &folder, const QString &webModule, QWidget *parent = nullptr);
     ~MovieArea() override;
 
     QWidget *widget() override { return this; }
@@ -32,7 +32,7 @@ public:
 
     NativePlayer *nativePlayer() const { return m_native; }
     // Null until the first movie the native player cannot play.
-    WebEnginePlayer *webPlayer() const { return m_web; }
+    QWidget *webPlayer() const { return m_web ? m_web->widget() : nullptr; }
 
 Q_SIGNALS:
     // The web player cannot start; message is a sentence for the user.
@@ -45,16 +45,17 @@ Q_SIGNALS:
 private:
     void playNatively(const QString &path, std::shared_ptr<const swf::Movie> movie);
     void playOnWeb(const QString &path, const QByteArray &bytes);
-    WebEnginePlayer *startWebPlayer();
+    FallbackPlayer *startWebPlayer();
     void onWebShown(const QString &path);
     void onWebFailed(const QString &path);
 
     const AppFolder &m_folder;
+    const QString m_webModule;
     MovieFile m_movieFile;
     QStackedLayout *m_layout;
     NativePlayer *m_native;
     QString m_nativePath;
-    QPointer<WebEnginePlayer> m_web;
+    std::unique_ptr<FallbackPlayer> m_web;
     // The movie the web player was last given, while it is the one wanted.
     QString m_webRequest;
     bool m_webWanted = false;

@@ -2,7 +2,7 @@
 // character, step with the keyboard and the buttons, search, close. The
 // library's movies all play natively: the web engine never starts.
 #include "moviearea.h"
-#include "webengineprocess.h"
+#include "webengineenvironment.h"
 #include "windowfixture.h"
 
 #include <QSignalSpy>
@@ -26,7 +26,8 @@ void TestJourney::journey()
     dir.link(QStringLiteral("/ruffle"), QStringLiteral(ZORVINA_APP_DIR "/ruffle"));
 
     RecordingDialogs &dialogs = fixture.dialogs;
-    auto *player = new MovieArea(dir.folder());
+    auto *player =
+        new MovieArea(dir.folder(), QStringLiteral(ZORVINA_APP_DIR "/zorvina-webplayer.so"));
     QSignalSpy shown(player, &MovieArea::movieShown);
     QSignalSpy unavailable(player, &MovieArea::unavailable);
     const auto waitUntilShown = [&](const QString &path) {
@@ -89,7 +90,7 @@ void TestJourney::journey()
 
 int main(int argc, char *argv[])
 {
-    prepareWebEngineProcess();
+    prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     TestJourney test;
     return QTest::qExec(&test, argc, argv);

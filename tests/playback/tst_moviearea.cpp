@@ -4,8 +4,7 @@
 #include "nativeplayer.h"
 #include "swfwriter.h"
 #include "testfolder.h"
-#include "webengineplayer.h"
-#include "webengineprocess.h"
+#include "webengineenvironment.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -70,7 +69,7 @@ void TestMovieArea::choosesThePlayerPerMovie()
                                 withTag(squareMovie({0, 150, 0}), 60, QByteArray(10, '\1')));
     const QString text = stage(QStringLiteral("字.swf"), "not a movie at all");
 
-    MovieArea area(dir.folder());
+    MovieArea area(dir.folder(), QStringLiteral(ZORVINA_APP_DIR "/zorvina-webplayer.so"));
     area.resize(200, 160);
     area.show();
     QSignalSpy shown(&area, &MovieArea::movieShown);
@@ -104,7 +103,7 @@ void TestMovieArea::choosesThePlayerPerMovie()
 
     // Back to a movie of its own: the native player shows it at once, and
     // the web player keeps nothing playing behind it.
-    QSignalSpy webShown(area.webPlayer(), &WebEnginePlayer::movieShown);
+    QSignalSpy webShown(area.webPlayer(), SIGNAL(movieShown(QString)));
     area.LoadMovie(0, blue);
     QTRY_COMPARE(shown.count(), 1);
     QCOMPARE(shown.takeFirst().at(0).toString(), blue);
@@ -118,7 +117,7 @@ void TestMovieArea::choosesThePlayerPerMovie()
 
 int main(int argc, char *argv[])
 {
-    prepareWebEngineProcess();
+    prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     TestMovieArea test;
     return QTest::qExec(&test, argc, argv);

@@ -1,17 +1,13 @@
 #ifndef ZORVINA_WEBENGINEPROCESS_H
 #define ZORVINA_WEBENGINEPROCESS_H
 
-#include <QByteArray>
+#include "webengineenvironment.h"
 
-// Everything Qt WebEngine has to know for the whole process before the
-// application object exists: the sandbox for root, the player's URL scheme,
-// how it draws, what it logs and the program's Chromium switches. Call it
-// first in main.
+// The rest, due before the first web page: the player's URL scheme and Qt
+// Quick drawing in software.
+void prepareWebEngineLate();
+
+// Both at once, for a program that starts the web engine with its window.
 void prepareWebEngineProcess();
-
-// The Chromium switches the web engine starts with: the program's own, then
-// those the user gave in QTWEBENGINE_CHROMIUM_FLAGS (userFlags), which win
-// where both name the same switch.
-QByteArray chromiumFlags(const QByteArray &userFlags);
 
 #endif
