@@ -1,0 +1,480 @@
+// The renderer draws hand-built movies into small pictures; the checks look
+// at chosen pixels. One picture pixel is 20 twips.
+
+#include "renderer.h"
+
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTest>
+
+#include <functional>
+#include <tuple>
+
+using namespace swf;
+
+namespace {
+
+const QColor red(255, 0, 0);
+const QColor green(0, 255, 0);
+const QColor blue(0, 0, 255);
+const QColor white(255, 255, 255);
+
+// Edges of a rectangle given in pixels, clockwise on screen, so that the
+// inside is to their right (fill1). reversed: the other way round.
+QList<Edge> rectangle(const QRectF &pixels, int fill0, int fill1, int line = 0,
+                      bool reversed = false)
+{
+    const QRectF r(pixels.topLeft() * 20, pixels.size() * 20);
+    QList<QPointF> corners{r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft()};
+    if (reversed)
+        std::reverse(corners.begin(), corners.end());
+    QList<Edge> edges;
+    for (int i = 0; i < 4; ++i)
+        edges.append({corners[i], {}, corners[(i + 1) % 4], false, fill0, fill1, line});
+    return edges;
+}
+
+FillStyle solid(const QColor &color)
+{
+    FillStyle fill;
+    fill.color = color;
+    return fill;
+}
+
+std::shared_ptr<Shape> shapeOf(QList<Edge> edges, QList<FillStyle> fills,
+                               QList<LineStyle> lines = {})
+{
+    auto shape = std::make_shared<Shape>();
+    shape->edges = std::move(edges);
+    shape->fills = std::move(fills);
+    shape->lines = std::move(lines);
+    return shape;
+}
+
+DisplayObject placed(int depth, quint16 id, CharacterKind kind = CharacterKind::Shape,
+                     const QTransform &matrix = {}, int clipDepth = 0)
+{
+    DisplayObject object;
+    object.depth = depth;
+    object.characterId = id;
+    object.kind = kind;
+    object.matrix = matrix;
+    object.clipDepth = clipDepth;
+    return object;
+}
+
+struct Scene
+{
+    std::shared_ptr<Movie> movie = std::make_shared<Movie>();
+    DisplayObject root;
+
+    void add(quint16 id, std::shared_ptr<Shape> shape, int depth)
+    {
+        movie->shapes.insert(id, std::move(shape));
+        root.children.push_back(placed(depth, id));
+    }
+    QImage render(QSize size = {100, 100}) const
+    {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        Renderer(movie).paint(painter, root, QTransform::fromScale(0.05, 0.05));
+        return image;
+    }
+};
+
+struct Probe
+{
+    QPoint at;
+    QColor expected;
+};
+
+void checkProbes(const QImage &image, const QList<Probe> &probes, int tolerance = 6)
+{
+    for (const Probe &probe : probes) {
+        const QColor got = image.pixelColor(probe.at);
+        const int difference = std::max({std::abs(got.red() - probe.expected.red()),
+                                         std::abs(got.green() - probe.expected.green()),
+                                         std::abs(got.blue() - probe.expected.blue())});
+        QVERIFY2(difference <= tolerance,
+                 qPrintable(QStringLiteral("at %1,%2: %3 where %4 was expected")
+                                .arg(probe.at.x())
+                                .arg(probe.at.y())
+                                .arg(got.name(), probe.expected.name())));
+    }
+}
+
+// How many pixels of dark ink column x holds, counting part-covered ones in part.
+double inkInColumn(const QImage &image, int x)
+{
+    double ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        ink += (255 - qGray(image.pixel(x, y))) / 255.0;
+    return ink;
+}
+
+FillStyle gradientFill(FillStyle::Type type, const QTransform &matrix,
+                       const QList<GradientStop> &stops)
+{
+    FillStyle fill;
+    fill.type = type;
+    fill.gradient.matrix = matrix;
+    fill.gradient.stops = stops;
+    return fill;
+}
+
+// The gradient square laid over pixels from..to across, centred on 50 down.
+QTransform across(double from, double to)
+{
+    const double scale = (to - from) * 20 / 32768;
+    return QTransform(scale, 0, 0, scale, (from + to) * 10, 1000);
+}
+
+FillStyle bitmapFill(bool repeating)
+{
+    FillStyle fill;
+    fill.type = FillStyle::Type::Bitmap;
+    fill.bitmapId = 9;
+    fill.bitmapMatrix = QTransform::fromScale(100, 100); // one picture pixel: 5 px
+    fill.repeating = repeating;
+    fill.smoothed = false;
+    return fill;
+}
+
+// A 2x2 picture: red, green on top, blue, black below.
+std::shared_ptr<Bitmap> checker()
+{
+    auto bitmap = std::make_shared<Bitmap>();
+    bitmap->image = QImage(2, 2, QImage::Format_ARGB32_Premultiplied);
+    bitmap->image.setPixel(0, 0, qRgb(255, 0, 0));
+    bitmap->image.setPixel(1, 0, qRgb(0, 255, 0));
+    bitmap->image.setPixel(0, 1, qRgb(0, 0, 255));
+    bitmap->image.setPixel(1, 1, qRgb(0, 0, 0));
+    return bitmap;
+}
+
+// A font whose only glyph is its EM square sitting on the baseline, and a
+// text of two of them, 20 px high, starting at 10, 60 px.
+void addText(Scene &scene, bool font3)
+{
+    const double em = font3 ? 20480 : 1024;
+    auto font = std::make_shared<Font>();
+    font->font3 = font3;
+    QPainterPath square;
+    square.addRect(0, -em, em, em);
+    font->glyphs = {square};
+    scene.movie->fonts.insert(5, font);
+    auto text = std::make_shared<Text>();
+    text->records = {{5, blue, 200, 1200, 400, {{0, 500}, {0, 500}}}};
+    scene.movie->texts.insert(6, text);
+    scene.root.children.push_back(placed(1, 6, CharacterKind::Text));
+}
+
+// Three strips across the picture at depths 2, 3 and 4, red, green, blue.
+void addStrips(Scene &scene)
+{
+    scene.add(2, shapeOf(rectangle({0, 0, 100, 30}, 0, 1), {solid(red)}), 2);
+    scene.add(3, shapeOf(rectangle({0, 35, 100, 30}, 0, 1), {solid(green)}), 3);
+    scene.add(4, shapeOf(rectangle({0, 70, 100, 30}, 0, 1), {solid(blue)}), 4);
+}
+
+DisplayObject sprite(int depth, std::vector<DisplayObject> children, int clipDepth = 0)
+{
+    DisplayObject object = placed(depth, 20, CharacterKind::Sprite, {}, clipDepth);
+    object.children = std::move(children);
+    return object;
+}
+
+std::shared_ptr<MorphShape> squareMorph()
+{
+    auto morph = std::make_shared<MorphShape>();
+    morph->startEdges = rectangle({0, 0, 50, 50}, 0, 1);
+    morph->endEdges = rectangle({50, 50, 50, 50}, 0, 1);
+    morph->startFills = {solid(red)};
+    morph->endFills = {solid(blue)};
+    return morph;
+}
+
+using SceneBuilder = std::function<void(Scene &)>;
+
+} // namespace
+
+class RendererTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void draws_data();
+    void draws();
+    void lineWidth_data();
+    void lineWidth();
+    void showAll_data();
+    void showAll();
+};
+
+void RendererTest::draws_data()
+{
+    QTest::addColumn<SceneBuilder>("build");
+    QTest::addColumn<QList<Probe>>("probes");
+
+    QTest::newRow("fill on the right") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({10, 10, 40, 40}, 0, 1), {solid(red)}), 1);
+    }) << QList<Probe>{{{30, 30}, red}, {{70, 70}, white}, {{5, 30}, white}};
+    QTest::newRow("fill on the left") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({10, 10, 40, 40}, 1, 0, 0, true), {solid(red)}), 1);
+    }) << QList<Probe>{{{30, 30}, red}, {{70, 70}, white}};
+    QTest::newRow("hole from the inner edges' other side") << SceneBuilder([](Scene &s) {
+        s.add(1,
+              shapeOf(rectangle({10, 10, 80, 80}, 0, 1) + rectangle({30, 30, 40, 40}, 1, 0),
+                      {solid(red)}),
+              1);
+    }) << QList<Probe>{{{20, 20}, red}, {{50, 50}, white}, {{80, 50}, red}};
+    QTest::newRow("two fills share an edge") << SceneBuilder([](Scene &s) {
+        // Left half red, right half blue: the middle edge goes down with red on its right.
+        const QPointF top(1000, 200), bottom(1000, 1800);
+        QList<Edge> edges{{top, {}, bottom, false, 2, 1, 0},
+                          {bottom, {}, {200, 1800}, false, 0, 1, 0},
+                          {{200, 1800}, {}, {200, 200}, false, 0, 1, 0},
+                          {{200, 200}, {}, top, false, 0, 1, 0},
+                          {top, {}, {1800, 200}, false, 0, 2, 0},
+                          {{1800, 200}, {}, {1800, 1800}, false, 0, 2, 0},
+                          {{1800, 1800}, {}, bottom, false, 0, 2, 0}};
+        s.add(1, shapeOf(edges, {solid(red), solid(blue)}), 1);
+    }) << QList<Probe>{{{30, 50}, red}, {{70, 50}, blue}, {{95, 50}, white}};
+    QTest::newRow("edges out of order join") << SceneBuilder([](Scene &s) {
+        QList<Edge> edges = rectangle({10, 10, 40, 40}, 0, 1);
+        std::swap(edges[0], edges[2]);
+        s.add(1, shapeOf(edges, {solid(red)}), 1);
+    }) << QList<Probe>{{{30, 30}, red}, {{60, 30}, white}};
+    QTest::newRow("curved edge bulges") << SceneBuilder([](Scene &s) {
+        // A half disc-like bulge to the right of a vertical chord at x = 20 px.
+        QList<Edge> edges{{{400, 200}, {1600, 1000}, {400, 1800}, true, 0, 1, 0},
+                          {{400, 1800}, {}, {400, 200}, false, 0, 1, 0}};
+        s.add(1, shapeOf(edges, {solid(red)}), 1);
+    }) << QList<Probe>{{{40, 50}, red}, {{40, 15}, white}, {{75, 50}, white}};
+    QTest::newRow("half-transparent fill") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(QColor(255, 0, 0, 128))}), 1);
+    }) << QList<Probe>{{{50, 50}, QColor(255, 127, 127)}};
+    QTest::newRow("linear gradient") << SceneBuilder([](Scene &s) {
+        s.add(1,
+              shapeOf(
+                  rectangle({0, 0, 100, 100}, 0, 1),
+                  {gradientFill(FillStyle::Type::Linear, across(0, 100), {{0, red}, {255, blue}})}),
+              1);
+    }) << QList<Probe>{{{0, 50}, red}, {{50, 50}, QColor(126, 0, 129)}, {{99, 50}, blue}};
+    QTest::newRow("radial gradient") << SceneBuilder([](Scene &s) {
+        s.add(1,
+              shapeOf(
+                  rectangle({0, 0, 100, 100}, 0, 1),
+                  {gradientFill(FillStyle::Type::Radial, across(0, 100), {{0, red}, {255, blue}})}),
+              1);
+    }) << QList<Probe>{{{50, 50}, red}, {{25, 50}, QColor(130, 0, 125)}, {{2, 2}, blue}};
+    QTest::newRow("focal gradient") << SceneBuilder([](Scene &s) {
+        FillStyle fill =
+            gradientFill(FillStyle::Type::Focal, across(0, 100), {{0, red}, {255, blue}});
+        fill.gradient.focalPoint = 0.5;
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {fill}), 1);
+    }) << QList<Probe>{{{75, 50}, red}, {{1, 50}, blue}};
+    QTest::newRow("ratios going back hold") << SceneBuilder([](Scene &s) {
+        // Cyan comes after green though its ratio is lower: it starts where green ends.
+        const QColor cyan(0, 255, 255);
+        s.add(1,
+              shapeOf(rectangle({0, 0, 100, 100}, 0, 1),
+                      {gradientFill(FillStyle::Type::Linear, across(0, 100),
+                                    {{0, red}, {128, green}, {50, cyan}, {255, blue}})}),
+              1);
+    }) << QList<Probe>{{{54, 50}, QColor(0, 233, 255)}, {{25, 50}, QColor(125, 130, 0)}};
+    QTest::newRow("repeating gradient") << SceneBuilder([](Scene &s) {
+        FillStyle fill =
+            gradientFill(FillStyle::Type::Linear, across(0, 50), {{0, red}, {255, blue}});
+        fill.gradient.spread = Gradient::Spread::Repeat;
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {fill}), 1);
+    }) << QList<Probe>{{{75, 50}, QColor(125, 0, 130)}, {{25, 50}, QColor(125, 0, 130)}};
+    QTest::newRow("gradient in linear light") << SceneBuilder([](Scene &s) {
+        FillStyle fill =
+            gradientFill(FillStyle::Type::Linear, across(0, 100), {{0, red}, {255, green}});
+        fill.gradient.interpolation = Gradient::Interpolation::Linear;
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {fill}), 1);
+    }) << QList<Probe>{{{50, 50}, QColor(187, 189, 0)}};
+
+    QTest::newRow("mask clips up to its clip depth") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 50, 100}, 0, 1), {solid(Qt::black)}), 1);
+        s.root.children.back().clipDepth = 3;
+        addStrips(s);
+    }) << QList<Probe>{{{25, 15}, red},  {{75, 15}, white}, {{25, 50}, green}, {{75, 50}, white},
+                       {{25, 85}, blue}, {{75, 85}, blue},  {{25, 32}, white}};
+    QTest::newRow("nested masks intersect") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 50, 100}, 0, 1), {solid(Qt::black)}), 1);
+        s.root.children.back().clipDepth = 5;
+        s.add(2, shapeOf(rectangle({0, 0, 100, 50}, 0, 1), {solid(Qt::black)}), 2);
+        s.root.children.back().clipDepth = 3;
+        s.add(3, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 3);
+        s.add(4, shapeOf(rectangle({0, 80, 100, 20}, 0, 1), {solid(green)}), 4);
+    })
+                                            << QList<Probe>{{{25, 25}, red},
+                                                            {{75, 25}, white},
+                                                            {{25, 65}, white},
+                                                            {{25, 90}, green},
+                                                            {{75, 90}, white}};
+    QTest::newRow("sprite mask: its children's union") << SceneBuilder([](Scene &s) {
+        s.movie->shapes.insert(7, shapeOf(rectangle({0, 0, 50, 50}, 0, 1), {solid(Qt::black)}));
+        s.root.children.push_back(
+            sprite(1,
+                   {placed(1, 7),
+                    placed(2, 7, CharacterKind::Shape, QTransform::fromTranslate(1000, 1000))},
+                   2));
+        s.add(2, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 2);
+    }) << QList<Probe>{{{25, 25}, red}, {{75, 75}, red}, {{75, 25}, white}};
+
+    QTest::newRow("colour multiplied") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 1);
+        s.root.children.back().colorTransform.rMult = 0.5;
+    }) << QList<Probe>{{{50, 50}, QColor(128, 0, 0)}};
+    QTest::newRow("colour added") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 1);
+        s.root.children.back().colorTransform.gAdd = 255;
+    }) << QList<Probe>{{{50, 50}, QColor(255, 255, 0)}};
+    QTest::newRow("alpha multiplied") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 1);
+        s.root.children.back().colorTransform.aMult = 0.5;
+    }) << QList<Probe>{{{50, 50}, QColor(255, 127, 127)}};
+    QTest::newRow("sprite's transform after its child's") << SceneBuilder([](Scene &s) {
+        s.movie->shapes.insert(7, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(Qt::black)}));
+        DisplayObject child = placed(1, 7);
+        child.colorTransform.rMult = 0.5;
+        DisplayObject parent = sprite(1, {child});
+        parent.colorTransform.rAdd = 100;
+        s.root.children.push_back(parent);
+    }) << QList<Probe>{{{50, 50}, QColor(100, 0, 0)}};
+
+    for (const auto &[ratio, inStart, inEnd, middle] :
+         {std::tuple{0, red, white, red}, std::tuple{32768, white, white, QColor(127, 0, 128)},
+          std::tuple{65535, white, blue, white}}) {
+        QTest::addRow("morph at %d", ratio) << SceneBuilder([ratio = ratio](Scene &s) {
+            s.movie->morphShapes.insert(8, squareMorph());
+            s.root.children.push_back(placed(1, 8, CharacterKind::MorphShape));
+            s.root.children.back().ratio = quint16(ratio);
+        }) << QList<Probe>{{{10, 10}, inStart}, {{90, 90}, inEnd}, {{45, 45}, middle}};
+    }
+
+    QTest::newRow("bitmap repeating") << SceneBuilder([](Scene &s) {
+        s.movie->bitmaps.insert(9, checker());
+        s.add(1, shapeOf(rectangle({0, 0, 40, 40}, 0, 1), {bitmapFill(true)}), 1);
+    }) << QList<Probe>{{{2, 2}, red},  {{7, 2}, green},       {{2, 7}, blue},
+                       {{12, 2}, red}, {{17, 17}, Qt::black}, {{50, 50}, white}};
+    QTest::newRow("bitmap clipped") << SceneBuilder([](Scene &s) {
+        s.movie->bitmaps.insert(9, checker());
+        s.add(1, shapeOf(rectangle({0, 0, 40, 40}, 0, 1), {bitmapFill(false)}), 1);
+    }) << QList<Probe>{{{2, 2}, red}, {{7, 7}, Qt::black}, {{12, 2}, white}};
+    QTest::newRow("bitmap through a colour transform") << SceneBuilder([](Scene &s) {
+        s.movie->bitmaps.insert(9, checker());
+        s.add(1, shapeOf(rectangle({0, 0, 40, 40}, 0, 1), {bitmapFill(true)}), 1);
+        s.root.children.back().colorTransform.rMult = 0;
+        s.root.children.back().colorTransform.bAdd = 255;
+    }) << QList<Probe>{{{2, 2}, blue}, {{7, 2}, QColor(0, 255, 255)}};
+    QTest::newRow("missing bitmap") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 40, 40}, 0, 1), {bitmapFill(true)}), 1);
+    }) << QList<Probe>{{{2, 2}, white}};
+    QTest::newRow("bitmap placed itself") << SceneBuilder([](Scene &s) {
+        s.movie->bitmaps.insert(9, checker());
+        s.root.children.push_back(
+            placed(1, 9, CharacterKind::Bitmap, QTransform::fromTranslate(200, 200)));
+    }) << QList<Probe>{{{10, 10}, red}, {{11, 10}, green}, {{12, 12}, white}};
+
+    for (const bool font3 : {false, true}) {
+        QTest::addRow("text, font3 %d", font3)
+            << SceneBuilder([font3](Scene &s) { addText(s, font3); })
+            << QList<Probe>{
+                   {{20, 50}, blue}, {{32, 50}, white}, {{45, 50}, blue}, {{45, 35}, white}};
+    }
+    QTest::newRow("singular matrix draws nothing") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {solid(red)}), 1);
+        s.root.children.back().matrix = QTransform(1, 0, 1, 0, 0, 0);
+    }) << QList<Probe>{{{50, 50}, white}, {{0, 0}, white}};
+    QTest::newRow("huge coordinates") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({-5e7, -5e7, 1e8, 1e8}, 0, 1), {solid(red)}), 1);
+    }) << QList<Probe>{{{50, 50}, red}, {{0, 99}, red}};
+    QTest::newRow("huge scale") << SceneBuilder([](Scene &s) {
+        s.add(1, shapeOf(rectangle({-1, -1, 2, 2}, 0, 1), {solid(red)}), 1);
+        s.root.children.back().matrix = QTransform::fromScale(1e9, 1e9);
+    }) << QList<Probe>{{{50, 50}, red}};
+}
+
+void RendererTest::draws()
+{
+    QFETCH(SceneBuilder, build);
+    QFETCH(QList<Probe>, probes);
+    Scene scene;
+    build(scene);
+    QElapsedTimer timer;
+    timer.start();
+    const QImage image = scene.render();
+    QVERIFY2(timer.elapsed() < 5000, "drawing took too long");
+    checkProbes(image, probes);
+}
+
+void RendererTest::lineWidth_data()
+{
+    QTest::addColumn<int>("twips");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<bool>("keepWidth");
+    QTest::addColumn<double>("pixels");
+
+    QTest::newRow("5 px") << 100 << 1.0 << false << 5.0;
+    QTest::newRow("5 px scaled twice") << 100 << 2.0 << false << 10.0;
+    QTest::newRow("5 px scaled half") << 100 << 0.5 << false << 2.5;
+    QTest::newRow("hairline") << 0 << 3.0 << false << 1.0;
+    QTest::newRow("thinner than a pixel") << 4 << 1.0 << false << 1.0;
+    QTest::newRow("no scaling") << 100 << 3.0 << true << 5.0;
+}
+
+void RendererTest::lineWidth()
+{
+    QFETCH(int, twips);
+    QFETCH(double, scale);
+    QFETCH(bool, keepWidth);
+    QFETCH(double, pixels);
+    LineStyle style;
+    style.width = quint16(twips);
+    style.color = Qt::black;
+    style.noHScale = keepWidth;
+    style.noVScale = keepWidth;
+    // A horizontal line through the middle of the picture once scaled about its centre.
+    const double y = 50 * 20 / scale;
+    Scene scene;
+    scene.add(1, shapeOf({{{0, y}, {}, {4000 / scale, y}, false, 0, 0, 1}}, {}, {style}), 1);
+    scene.root.children.back().matrix = QTransform::fromScale(scale, scale);
+    QVERIFY(qAbs(inkInColumn(scene.render(), 50) - pixels) < 0.3);
+}
+
+void RendererTest::showAll_data()
+{
+    QTest::addColumn<QRectF>("stage");
+    QTest::addColumn<QRectF>("area");
+    QTest::addColumn<QPointF>("topLeft");
+    QTest::addColumn<QPointF>("bottomRight");
+
+    QTest::newRow("wider area") << QRectF(0, 0, 8000, 6000) << QRectF(0, 0, 800, 300)
+                                << QPointF(200, 0) << QPointF(600, 300);
+    QTest::newRow("taller area") << QRectF(0, 0, 8000, 6000) << QRectF(0, 0, 400, 900)
+                                 << QPointF(0, 300) << QPointF(400, 600);
+    QTest::newRow("offset stage and area")
+        << QRectF(2000, 2000, 2000, 2000) << QRectF(10, 20, 100, 100) << QPointF(10, 20)
+        << QPointF(110, 120);
+    QTest::newRow("empty stage shows nothing")
+        << QRectF(0, 0, 0, 6000) << QRectF(0, 0, 400, 900) << QPointF(0, 0) << QPointF(0, 0);
+}
+
+void RendererTest::showAll()
+{
+    QFETCH(QRectF, stage);
+    QFETCH(QRectF, area);
+    QFETCH(QPointF, topLeft);
+    QFETCH(QPointF, bottomRight);
+    const QTransform transform = Renderer::showAll(stage, area);
+    QCOMPARE(transform.map(stage.topLeft()), topLeft);
+    QCOMPARE(transform.map(stage.bottomRight()), bottomRight);
+}
+
+QTEST_GUILESS_MAIN(RendererTest)
+#include "tst_renderer.moc"
