@@ -298,6 +298,24 @@ def first_strokes(screen, area, background, started, timeout=30):
     return (seen - started) / 1e6 if seen else None
 
 
+def cpu_percent(pid, seconds=10.0):
+    """Share of one core that every process of pid used over the next seconds."""
+    def ticks():
+        total = 0
+        for p in descendants(pid):
+            try:
+                with open("/proc/%d/stat" % p) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                total += int(fields[11]) + int(fields[12])
+            except (OSError, IndexError, ValueError):
+                pass
+        return total
+    before, started = ticks(), time.monotonic()
+    time.sleep(seconds)
+    used = (ticks() - before) / os.sysconf("SC_CLK_TCK")
+    return 100.0 * used / (time.monotonic() - started)
+
+
 def memory_after(started_ns, pid, seconds=2.0):
     """PSS of every process of pid, seconds after started_ns."""
     time.sleep(max(0.0, started_ns / 1e9 + seconds - time.monotonic()))
@@ -316,6 +334,7 @@ def program_start(executable, screen, env):
     result["strokes"] = first_strokes(screen, area, CREAM, program.started)
     result["memory"] = memory_after(program.started + int((result["strokes"] or 0) * 1e6),
                                     program.process.pid)
+    result["cpu"] = cpu_percent(program.process.pid)
     return program, area, result
 
 
@@ -347,6 +366,33 @@ def select_times(program, screen, area, env, selections):
     return times
 
 
+def fallback_time(screen, area):
+    """Milliseconds from a Down key to the first frame of a movie that only
+    the web player plays (see make_fallback_movie)."""
+    return select_times(None, screen, area, None, 1)
+
+
+def make_fallback_movie(copy, steps):
+    """Gives the character `steps` Down keys after the remembered one a movie
+    with a tag the native player leaves to the web player: an unused video
+    stream, which changes nothing on the screen."""
+    import zlib
+    with open(os.path.join(copy, "hanzi.ini"), "rb") as f:
+        characters = f.read().decode("gb18030").lstrip("\ufeff").splitlines()[0]
+    with open(os.path.join(copy, "config.ini"), "rb") as f:
+        remembered = f.read().decode("gb18030").lstrip("\ufeff").splitlines()[0]
+    target = characters[characters.index(remembered) + steps]
+    path = os.path.join(copy, "hanzi", target + ".haz")
+    with open(path, "rb") as f:
+        movie = f.read()
+    body = movie[8:] if movie[:3] == b"FWS" else zlib.decompress(movie[8:])
+    video = (60 << 6 | 10).to_bytes(2, "little") + bytes([0xF0, 0xFF, 1, 0, 1, 0, 1, 0, 0, 2])
+    body = body[:-2] + video + body[-2:]
+    header = b"FWS" + movie[3:4] + (len(body) + 8).to_bytes(4, "little")
+    with open(path, "wb") as f:
+        f.write(header + body)
+
+
 def soak_marks(program, screen, soak, pace):
     marks = {0: pss_mb(program.process.pid)}
     for k in range(1, soak + 1):
@@ -366,8 +412,12 @@ def program_run(app, screen, env, selections, soak, pace):
         copy = os.path.join(folder, "app")
         shutil.copytree(app, copy, symlinks=True)
         executable = os.path.join(copy, "zorvina")
+        make_fallback_movie(copy, selections + 1)
         program, area, result = program_start(executable, screen, env)
         result["selections"] = select_times(program, screen, area, env, selections)
+        fallback = fallback_time(screen, area)
+        result["fallback"] = fallback[0] if fallback else None
+        result["fallback_memory"] = memory_after(time.monotonic_ns(), program.process.pid)
         if soak:
             result["soak"] = soak_marks(program, screen, soak, pace)
         program_stop(program, result)
@@ -430,6 +480,7 @@ def peer_run(peer, screen, env):
                                                (255, 255, 255), started)}
             result["memory"] = memory_after(started + int((result["strokes"] or 0) * 1e6),
                                             browser.pid)
+            result["cpu"] = cpu_percent(browser.pid)
             return result
         finally:
             os.killpg(browser.pid, signal.SIGTERM)
@@ -466,15 +517,20 @@ def report_program(runs):
     for label, key, unit in (("launch -> window shown", "window", "ms"),
                              ("launch -> first movie frame", "first", "ms"),
                              ("launch -> first stroke pixels", "strokes", "ms"),
-                             ("memory (PSS, all processes)", "memory", "MB")):
+                             ("memory (PSS, all processes)", "memory", "MB"),
+                             ("CPU while the lesson loops", "cpu", "%")):
         print("  %s" % label)
         print("    cold start:    " + spread([r[key] for r in runs], unit))
-        print("    second start:  " + spread([r[key] for r in second], unit))
+        print("    second start:  " + spread([r.get(key) for r in second], unit))
         if peers and key in peers[0]:
             print("    peer page:     " + spread([p[key] for p in peers], unit))
             ratios = [r[key] / r["peer"][key] for r in runs
                       if "peer" in r and r[key] and r["peer"][key]]
             print("    Zorvina / peer, cold, in each run: " + spread(ratios, "", 2))
+    print("  key press -> first frame of a movie only the web player plays (its first start): " +
+          spread([r.get("fallback") for r in runs], "ms"))
+    print("  memory once the web player plays (PSS, all processes): " +
+          spread([r.get("fallback_memory") for r in runs], "MB"))
     selections = sorted(t for r in runs for t in r["selections"])
     if selections:
         print("  key press -> new movie's first frame: " + spread(selections, "ms", 1) +
@@ -518,14 +574,19 @@ def main():
                       result.get("strokes") or -1,
                       statistics.median(result["selections"]) if result["selections"] else -1,
                       result["memory"]), flush=True)
+            if "cpu" in result:
+                print("  CPU while the lesson loops: %.1f %% of one core; first web-player movie "
+                      "%.0f ms, then %.0f MB" % (result["cpu"], result.get("fallback") or -1,
+                                                 result.get("fallback_memory") or -1))
             if "second" in result:
                 print("  second start: window %.0f ms, first frame %.0f ms, strokes %.0f ms, "
                       "memory %.0f MB" % (result["second"]["window"], result["second"]["first"] or -1,
                                           result["second"]["strokes"] or -1,
                                           result["second"]["memory"]))
             if "peer" in result:
-                print("  peer page: strokes %.0f ms, memory %.0f MB"
-                      % (result["peer"]["strokes"] or -1, result["peer"]["memory"]))
+                print("  peer page: strokes %.0f ms, memory %.0f MB, CPU %.1f %%"
+                      % (result["peer"]["strokes"] or -1, result["peer"]["memory"],
+                         result["peer"]["cpu"]))
             if result.get("flashes"):
                 print("  %d selections showed something between the old and the new movie"
                       % result["flashes"])

@@ -14,8 +14,8 @@
 #include "picturebutton.h"
 #include "processmemory.h"
 #include "searchbox.h"
-#include "webengineplayer.h"
-#include "webengineprocess.h"
+#include "moviearea.h"
+#include "webengineenvironment.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,7 +52,7 @@ int staleFiles(const QString &folder, const QString &pattern)
 
 int main(int argc, char *argv[])
 {
-    prepareWebEngineProcess();
+    prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
     const int pace = args.size() > 3 ? args.at(3).toInt() : 5;
 
     SilentDialogs dialogs;
-    auto *player = new WebEnginePlayer(folder);
+    auto *player = new MovieArea(
+        folder, QCoreApplication::applicationDirPath() + QStringLiteral("/../app/zorvina-webplayer.so"));
     frmMain window(folder, *player, dialogs);
     window.load();
     window.show();
@@ -78,7 +79,7 @@ int main(int argc, char *argv[])
     QList<qint64> samples;
     QTimer step;
     step.setInterval(pace);
-    QObject::connect(player, &WebEnginePlayer::movieShown, &app, [&] {
+    QObject::connect(player, &MovieArea::movieShown, &app, [&] {
         ++shown;
         if (startPss == 0) {
             startPss = wholeProgramPss();

@@ -199,6 +199,27 @@ void frmMain::unloadQuietly()
         unload(false);
 }
 
+namespace {
+
+// An empty character is never quoted: the child simply chose none.
+QString goodbyeMessage(const QString &c)
+{
+    const QString thanks = QStringLiteral("，谢谢使用，祝你玩得开心！！");
+    if (c.isEmpty())
+        return QStringLiteral("你本次没有选择要学习的字") + thanks;
+    return QStringLiteral("计算机已经记住你本次最后学习的字是：") + quoted(c) + thanks;
+}
+
+QString notRememberedMessage(const QString &c)
+{
+    if (c.isEmpty())
+        return QStringLiteral("你本次没有选择要学习的字，但计算机没能记下这一点。");
+    return QStringLiteral("对不起，计算机没能记住你本次最后学习的字") + quoted(c) +
+           QStringLiteral("。");
+}
+
+} // namespace
+
 void frmMain::unload(bool sayGoodbye)
 {
     m_state = State::Unloading;
@@ -207,14 +228,12 @@ void frmMain::unload(bool sayGoodbye)
         m_folder.makeWritingFolders();
         writeSingleLine(m_folder.rememberedCharacter(), c);
         if (sayGoodbye)
-            m_dialogs.showMessage(this, QStringLiteral("计算机已经记住你本次最后学习的字是：") +
-                                            quoted(c) +
-                                            QStringLiteral("，谢谢使用，祝你玩得开心！！"));
+            m_dialogs.showMessage(this, goodbyeMessage(c));
     } catch (const FileError &error) {
         // Claiming the character was remembered would be untrue.
         if (sayGoodbye)
-            m_dialogs.showMessage(this, QStringLiteral("对不起，计算机没能记住你本次最后学习的字") +
-                                            quoted(c) + QStringLiteral("。\n") + error.message());
+            m_dialogs.showMessage(this, notRememberedMessage(c) + QStringLiteral("\n") +
+                                            error.message());
     }
     clearPlayingFolder(m_folder);
     m_state = State::Ended;

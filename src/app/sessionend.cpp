@@ -9,6 +9,10 @@
 
 namespace {
 
+// The session ending, and Ctrl+C in the terminal the program was started
+// from: each saves the character as closing the window does.
+constexpr int endingSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
 // A signal handler may only write to a socket; the event loop reads it.
 int signalSockets[2] = {-1, -1};
 
@@ -34,16 +38,16 @@ SessionEndWatcher::SessionEndWatcher(QObject *parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
+    for (int number : endingSignals)
+        ::sigaction(number, &action, nullptr);
 }
 
 SessionEndWatcher::~SessionEndWatcher()
 {
     if (!m_notifier)
         return;
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGHUP, SIG_DFL);
+    for (int number : endingSignals)
+        ::signal(number, SIG_DFL);
     ::close(signalSockets[0]);
     ::close(signalSockets[1]);
     signalSockets[0] = signalSockets[1] = -1;

@@ -6,7 +6,8 @@
 class QSocketNotifier;
 
 // Tells when the session is ending (SIGTERM or SIGHUP on Unix: logout,
-// shutdown), when nobody may be there to answer a message.
+// shutdown) or the program is interrupted from its terminal (SIGINT), when
+// nobody may be there to answer a message.
 class SessionEndWatcher : public QObject
 {
     Q_OBJECT

@@ -3,8 +3,10 @@
 #include "appfolder.h"
 #include "fileerror.h"
 #include "fileops.h"
+#include "moviefile.h"
 #include "movieplayer.h"
 
+#include <QFileInfo>
 #include <QString>
 
 void StageMyFile(const AppFolder &folder, QString c)
@@ -19,6 +21,10 @@ void StageMyFile(const AppFolder &folder, QString c)
         if (!linksStayInside(folder.writingPath(), path))
             throw FileError(FileError::Kind::WriteFailed, path);
     }
+    // No player takes a movie this big: copying it twice would only fill
+    // the disk.
+    if (QFileInfo(folder.movie(c)).size() > MovieFile::maxSize)
+        throw FileError(FileError::Kind::BadFormat, folder.movie(c));
     copyFile(folder.movie(c), staging);
     moveFile(staging, playable);
     try {

@@ -9,9 +9,10 @@ class QString;
 // is copied into Temp, renamed into Work as a .swf file, and handed over.
 
 // Stages the movie of character c as its playable file. Throws FileError when
-// the copy or the rename fails, or Temp or Work is a link that leads outside
-// the folder it stands in; then no playable file was made by this call, and a
-// copy left in Temp by an earlier call is as it was.
+// the copy or the rename fails, the movie is bigger than any player takes, or
+// Temp or Work is a link that leads outside the folder it stands in; then no
+// playable file was made by this call, and a copy left in Temp by an earlier
+// call is as it was.
 void StageMyFile(const AppFolder &folder, QString c);
 
 // Empties Work of .swf files, stages c and asks the player to load it. Never

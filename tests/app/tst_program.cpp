@@ -1,6 +1,6 @@
 // The program itself, as the session sees it: started as a process in a copy
-// of its application folder, ended by the session (SIGTERM or SIGHUP) with no
-// one there to answer a message.
+// of its application folder, ended by the session (SIGTERM or SIGHUP) or by
+// Ctrl+C in its terminal (SIGINT) with no one there to answer a message.
 #include "testfolder.h"
 
 #include <QDirIterator>
@@ -36,14 +36,15 @@ void copyApplication(const QString &to)
 
 void TestProgram::sessionEndSavesAndCleansUp_data()
 {
-    QTest::addColumn<bool>("hangUp");
-    QTest::newRow("terminate") << false;
-    QTest::newRow("hang up") << true;
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("terminate") << int(SIGTERM);
+    QTest::newRow("hang up") << int(SIGHUP);
+    QTest::newRow("interrupt") << int(SIGINT);
 }
 
 void TestProgram::sessionEndSavesAndCleansUp()
 {
-    QFETCH(bool, hangUp);
+    QFETCH(int, signalNumber);
     TestFolder dir;
     copyApplication(dir.path());
     dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("三\r\n"));
@@ -57,10 +58,7 @@ void TestProgram::sessionEndSavesAndCleansUp()
     // brings it back.
     dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("\r\n"));
 
-    if (hangUp)
-        ::kill(program.processId(), SIGHUP);
-    else
-        program.terminate();
+    ::kill(program.processId(), signalNumber);
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);

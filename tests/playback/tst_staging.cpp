@@ -52,6 +52,9 @@ void TestStaging::failures_data()
     QTest::newRow("unreadable movie keeps the leftover copy")
         << ren << QStringLiteral("hanzi/人.haz") << QStringLiteral("folder")
         << FileError::Kind::ReadFailed << copy;
+    // Far bigger than any movie: refused before a byte is copied.
+    QTest::newRow("huge movie") << ren << QStringLiteral("hanzi/人.haz") << QStringLiteral("huge")
+                                << FileError::Kind::BadFormat << empty;
     for (const char *folder : {"Temp", "Work"}) {
         const bool copied = QByteArray(folder) == "Work";
         for (const char *becomes : {"missing", "link outside"}) {
@@ -85,6 +88,9 @@ void TestStaging::failures()
         QVERIFY(QDir().mkdir(dir.file(sub)));
     else if (becomes == QLatin1String("link outside"))
         dir.link(sub, outside.path());
+    else if (becomes == QLatin1String("huge"))
+        QVERIFY(QFile(dir.file(sub)).open(QIODevice::WriteOnly) &&
+                QFile(dir.file(sub)).resize(200 * 1024 * 1024));
     const bool leftover = becomes == QLatin1String("folder");
     if (leftover)
         dir.write(QStringLiteral("/Temp/人.haz"), "a stale copy");
