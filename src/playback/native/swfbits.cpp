@@ -27,22 +27,20 @@ void Reader::align()
 
 quint32 Reader::ub(int bits)
 {
-    if (bits > 32)
+    if (bits == 0)
+        return 0;
+    if (bits < 0 || bits > 32)
         refuse(QStringLiteral("a bit field of %1 bits").arg(bits));
-    quint64 value = 0;
-    while (bits > 0) {
-        need(1);
-        const int take = qMin(8 - m_bitPos, bits);
-        const quint8 byte = quint8(m_data[m_pos]);
-        const quint8 part = quint8(byte >> (8 - m_bitPos - take)) & quint8((1u << take) - 1);
-        value = (value << take) | part;
-        bits -= take;
-        m_bitPos += take;
-        if (m_bitPos == 8) {
-            m_bitPos = 0;
-            ++m_pos;
-        }
-    }
+    const int end = m_bitPos + bits; // in bits from m_data[m_pos]
+    const int count = (end + 7) / 8;
+    need(count);
+    const auto *p = reinterpret_cast<const uchar *>(m_data + m_pos);
+    quint64 window = 0;
+    for (int i = 0; i < count; ++i)
+        window = (window << 8) | p[i];
+    const quint64 value = (window >> (count * 8 - end)) & ((quint64(1) << bits) - 1);
+    m_pos += end / 8;
+    m_bitPos = end % 8;
     return quint32(value);
 }
 

@@ -64,7 +64,7 @@ Tag readTag(Reader &in)
     return Tag{code, in.take(length)};
 }
 
-// Tags the native player leaves to the web player, by what they bring.
+// What the tags the native player leaves to the web player bring.
 QString unsupportedTag(int code)
 {
     switch (code) {
@@ -72,24 +72,24 @@ QString unsupportedTag(int code)
     case 17:
     case 23:
     case 34:
-        return QStringLiteral("tag %1 (buttons)").arg(code);
+        return QStringLiteral("buttons");
     case 37:
-        return QStringLiteral("tag 37 (editable text)");
+        return QStringLiteral("editable text");
     case 60:
     case 61:
-        return QStringLiteral("tag %1 (video)").arg(code);
+        return QStringLiteral("video");
     case 59:
-        return QStringLiteral("tag 59 (sprite initialisation actions)");
+        return QStringLiteral("sprite initialisation actions");
     case 72:
     case 76:
     case 82:
     case 89:
-        return QStringLiteral("tag %1 (ActionScript 3)").arg(code);
+        return QStringLiteral("ActionScript 3");
     case 57:
     case 71:
-        return QStringLiteral("tag %1 (imported assets)").arg(code);
+        return QStringLiteral("imported assets");
     }
-    return QStringLiteral("tag %1").arg(code);
+    return QStringLiteral("not understood");
 }
 
 // Tags that change nothing a player shows.
@@ -266,7 +266,7 @@ void MovieReader::readTimeline(Reader &in, TimelineState &state)
             // Sprites report their inner tag already.
             if (tag.code == 39)
                 throw;
-            refuse(QStringLiteral("%1 (in tag %2)").arg(refusal.reason).arg(tag.code));
+            refuse(QStringLiteral("tag %1: %2").arg(tag.code).arg(refusal.reason));
         }
     }
     if (state.frameUsed || state.timeline.frames.isEmpty())
@@ -279,7 +279,7 @@ void MovieReader::readTag(const Tag &tag, TimelineState &state)
     if (readControl(tag.code, body, state))
         return;
     if (state.spriteId >= 0)
-        refuse(QStringLiteral("%1 inside a sprite").arg(unsupportedTag(tag.code)));
+        refuse(QStringLiteral("not allowed inside a sprite"));
     readRootTag(tag.code, body);
 }
 
@@ -596,8 +596,6 @@ ReadResult readBody(const QByteArray &file, const QByteArray &body, qsizetype of
     MovieReader reader(*movie);
     TimelineState root{movie->root, -1, Frame(), false, 0};
     reader.readTimeline(in, root);
-    if (root.childNesting + 1 > Limits::spriteNesting)
-        refuse(QStringLiteral("sprites nested more than %1 deep").arg(Limits::spriteNesting));
     return ReadResult{ReadResult::Verdict::Native, std::move(movie), QString()};
 }
 
