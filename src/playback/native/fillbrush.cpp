@@ -14,8 +14,9 @@ constexpr double gradientHalf = 16384;
 // Between two records of one ratio: small enough to look like a hard edge,
 // large enough for Qt to keep both stops.
 constexpr double stepWidth = 1e-4;
-// Stops added between two records of a linear-light gradient.
-constexpr int linearLightSteps = 8;
+// Stops added between two records of a linear-light gradient. They crowd
+// towards both ends, where the curve back to sRGB is steepest.
+constexpr int linearLightSteps = 24;
 
 double toLinear(double c)
 {
@@ -36,6 +37,33 @@ QColor mixLinearLight(const QColor &a, const QColor &b, double t)
     color.setRgbF(channel(a.redF(), b.redF()), channel(a.greenF(), b.greenF()),
                   channel(a.blueF(), b.blueF()), a.alphaF() + (b.alphaF() - a.alphaF()) * t);
     return color;
+}
+
+QColor mixColors(const QColor &a, const QColor &b, double t, bool linearLight)
+{
+    if (linearLight)
+        return mixLinearLight(a, b, t);
+    QColor color;
+    color.setRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                  a.blueF() + (b.blueF() - a.blueF()) * t,
+                  a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    return color;
+}
+
+// Stops from ratio from to ratio to; a linear-light stretch gets extra stops
+// so that Qt's own interpolation, in sRGB, follows the curve.
+void appendSegment(QGradientStops &stops, int from, const QColor &fromColor, int to,
+                   const QColor &toColor, bool linearLight)
+{
+    if (stops.last().first != from / 255.0 || stops.last().second != fromColor)
+        stops.append({from / 255.0, fromColor});
+    if (linearLight) {
+        for (int step = 1; step <= linearLightSteps; ++step) {
+            const double t = 0.5 - 0.5 * std::cos(M_PI * step / (linearLightSteps + 1));
+            stops.append({(from + (to - from) * t) / 255.0, mixLinearLight(fromColor, toColor, t)});
+        }
+    }
+    stops.append({to / 255.0, toColor});
 }
 
 // Runs of records on one position keep only their first and last colour,
@@ -68,22 +96,32 @@ QGradientStops separateEqualPositions(const QGradientStops &stops)
 
 QGradientStops gradientStops(const Gradient &gradient, const ColorTransform &transform)
 {
-    QGradientStops stops;
-    int highest = 0;
-    for (const GradientStop &stop : gradient.stops) {
-        highest = std::max(highest, int(stop.ratio));
-        const QColor color = transform.isIdentity() ? stop.color : transform.apply(stop.color);
-        if (gradient.interpolation == Gradient::Interpolation::Linear && !stops.isEmpty() &&
-            stops.last().first < highest / 255.0) {
-            const QGradientStop previous = stops.last();
-            for (int step = 1; step < linearLightSteps + 1; ++step) {
-                const double t = double(step) / (linearLightSteps + 1);
-                stops.append({previous.first + (highest / 255.0 - previous.first) * t,
-                              mixLinearLight(previous.second, color, t)});
-            }
-        }
-        stops.append({highest / 255.0, color});
+    if (gradient.stops.isEmpty())
+        return {};
+    const bool linearLight = gradient.interpolation == Gradient::Interpolation::Linear;
+    QList<GradientStop> records = gradient.stops;
+    if (!transform.isIdentity()) {
+        for (GradientStop &record : records)
+            record.color = transform.apply(record.color);
     }
+    // Each pair of neighbouring records covers only what lies past the
+    // highest ratio reached so far, still interpolated between its own ratios.
+    int reached = records[0].ratio;
+    QGradientStops stops{{reached / 255.0, records[0].color}};
+    for (int i = 1; i < records.size(); ++i) {
+        const GradientStop &from = records[i - 1];
+        const GradientStop &to = records[i];
+        if (to.ratio <= reached)
+            continue;
+        const double t = double(reached - from.ratio) / (to.ratio - from.ratio);
+        appendSegment(stops, reached, mixColors(from.color, to.color, t, linearLight), to.ratio,
+                      to.color, linearLight);
+        reached = to.ratio;
+    }
+    // Past the highest ratio the last record's colour holds, as below the
+    // first the first one's does.
+    if (records.last().color != stops.last().second)
+        stops.append({reached / 255.0, records.last().color});
     return separateEqualPositions(stops);
 }
 

@@ -11,9 +11,10 @@
 
 namespace swf {
 
-// The stops Qt needs for a gradient as a Flash player shows it: ratios that
-// go backwards hold at the highest ratio so far, records of equal ratio make
-// a hard step, and linear-light gradients get extra stops between records.
+// The stops Qt needs for a gradient as a Flash player shows it: a record
+// whose ratio goes back is only reached once the ratios climb past the
+// highest so far, records of equal ratio make a hard step, and linear-light
+// gradients get extra stops between records.
 QGradientStops gradientStops(const Gradient &gradient, const ColorTransform &transform);
 
 // A linear, radial or focal fill; NoBrush for any other or an empty gradient.

@@ -5,17 +5,24 @@
 
 #include <QPainter>
 
+#include <QPainterPathStroker>
+
 #include <cmath>
-#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace swf {
 namespace {
 
 // Morph shapes are rebuilt for every ratio they show; an animation shows a
 // few dozen, so more than this per shape means it is time to start over.
+// Together the kept ones hold at most so many edges.
 constexpr int morphRatiosKept = 64;
+constexpr qint64 morphEdgesKept = 4 * Limits::edgesPerShape;
 // Colour-transformed copies of bitmaps, in pixels, before they are dropped.
 constexpr qint64 transformedPixelsKept = 16 * 1024 * 1024;
+// See Renderer::paint.
+constexpr double aliasedShift = 1.0 / 256;
 // Past this, a display tree is deeper than any the stage builds.
 constexpr int nestingLimit = Limits::spriteNesting + 4;
 
@@ -23,12 +30,16 @@ struct ShapeEntry
 {
     std::shared_ptr<const Shape> shape;
     ShapePaths paths;
+    // The areas lines cover at their own width, made when first needed:
+    // filling them again is much cheaper than stroking again.
+    std::vector<std::optional<QPainterPath>> lineAreas;
 };
 
-std::shared_ptr<const ShapeEntry> makeEntry(std::shared_ptr<const Shape> shape)
+std::shared_ptr<ShapeEntry> makeEntry(std::shared_ptr<const Shape> shape)
 {
     auto entry = std::make_shared<ShapeEntry>();
     entry->paths = buildShapePaths(*shape);
+    entry->lineAreas.resize(entry->paths.lines.size());
     entry->shape = std::move(shape);
     return entry;
 }
@@ -99,9 +110,15 @@ template <typename Draw> void forEachGlyph(const Movie &movie, const Text &text,
         double x = record.x;
         for (const TextGlyph &glyph : record.glyphs) {
             if (glyph.index >= 0 && glyph.index < font->glyphs.size()) {
-                QPainterPath outline = font->glyphs[glyph.index];
-                outline.setFillRule(Qt::WindingFill);
-                draw(outline, QTransform(scale, 0, 0, scale, x, record.y), record.color);
+                const QTransform place(scale, 0, 0, scale, x, record.y);
+                const QPainterPath &outline = font->glyphs[glyph.index];
+                if (outline.fillRule() == Qt::WindingFill) {
+                    draw(outline, place, record.color);
+                } else {
+                    QPainterPath winding = outline;
+                    winding.setFillRule(Qt::WindingFill);
+                    draw(winding, place, record.color);
+                }
             }
             x += glyph.advance;
         }
@@ -120,8 +137,9 @@ struct Mask
 
 struct Renderer::Cache
 {
-    QHash<quint16, std::shared_ptr<const ShapeEntry>> shapes;
-    QHash<quint16, QHash<quint16, std::shared_ptr<const ShapeEntry>>> morphs;
+    QHash<quint16, std::shared_ptr<ShapeEntry>> shapes;
+    QHash<quint16, QHash<quint16, std::shared_ptr<ShapeEntry>>> morphs;
+    qint64 morphEdges = 0;
     QHash<QByteArray, QImage> images;
     qint64 imagePixels = 0;
 };
@@ -134,21 +152,22 @@ struct Renderer::Painting
     Cache &cache;
     QTransform toDevice;
     QRectF visible; // device pixels, with room for strokes
+    bool smoothing; // bitmaps may be smoothed
 
     void children(const std::vector<DisplayObject> &list, const QTransform &parent,
                   const ColorTransform &parentColor, int nesting);
     void object(const DisplayObject &object, const QTransform &transform,
                 const ColorTransform &color, int nesting);
-    void shape(const ShapeEntry &entry, const QTransform &transform, const ColorTransform &color);
+    void shape(ShapeEntry &entry, const QTransform &transform, const ColorTransform &color);
     void fill(const QPainterPath &path, const FillStyle &style, const ColorTransform &color);
-    void stroke(const QPainterPath &path, const LineStyle &style, const QTransform &transform,
+    void stroke(ShapeEntry &entry, int index, const QTransform &transform,
                 const ColorTransform &color);
     void text(const Text &text, const QTransform &transform, const ColorTransform &color);
     void bitmap(quint16 id, const QTransform &transform, const ColorTransform &color);
     QPainterPath area(const DisplayObject &object, const QTransform &transform, int nesting);
     void applyMasks(const std::vector<Mask> &masks);
 
-    std::shared_ptr<const ShapeEntry> shapeEntry(const DisplayObject &object);
+    std::shared_ptr<ShapeEntry> shapeEntry(const DisplayObject &object);
     QBrush brush(const FillStyle &style, const ColorTransform &color);
     QImage image(quint16 id, const ColorTransform &color);
 };
@@ -223,7 +242,7 @@ void Renderer::Painting::object(const DisplayObject &object, const QTransform &t
     }
 }
 
-std::shared_ptr<const ShapeEntry> Renderer::Painting::shapeEntry(const DisplayObject &object)
+std::shared_ptr<ShapeEntry> Renderer::Painting::shapeEntry(const DisplayObject &object)
 {
     const quint16 id = object.characterId;
     if (object.kind == CharacterKind::Shape) {
@@ -234,19 +253,29 @@ std::shared_ptr<const ShapeEntry> Renderer::Painting::shapeEntry(const DisplayOb
             return nullptr;
         return *cache.shapes.insert(id, makeEntry(found));
     }
-    auto &ratios = cache.morphs[id];
-    if (const auto cached = ratios.value(object.ratio))
-        return cached;
+    if (const auto kept = cache.morphs.constFind(id); kept != cache.morphs.constEnd()) {
+        if (const auto cached = kept->value(object.ratio))
+            return cached;
+    }
     const auto found = movie.morphShapes.value(id);
     if (!found)
         return nullptr;
-    if (ratios.size() >= morphRatiosKept)
+    const qint64 edges = found->startEdges.size();
+    if (cache.morphEdges + edges > morphEdgesKept) {
+        cache.morphs.clear();
+        cache.morphEdges = 0;
+    }
+    auto &ratios = cache.morphs[id];
+    if (ratios.size() >= morphRatiosKept) {
+        cache.morphEdges -= ratios.size() * edges;
         ratios.clear();
+    }
+    cache.morphEdges += edges;
     return *ratios.insert(object.ratio,
                           makeEntry(std::make_shared<Shape>(morphShapeAt(*found, object.ratio))));
 }
 
-void Renderer::Painting::shape(const ShapeEntry &entry, const QTransform &transform,
+void Renderer::Painting::shape(ShapeEntry &entry, const QTransform &transform,
                                const ColorTransform &color)
 {
     if (!isDrawable(transform))
@@ -262,7 +291,7 @@ void Renderer::Painting::shape(const ShapeEntry &entry, const QTransform &transf
     }
     for (int i = 0; i < entry.paths.lines.size(); ++i) {
         if (!entry.paths.lines[i].isEmpty())
-            stroke(entry.paths.lines[i], shape.lines[i], transform, color);
+            stroke(entry, i, transform, color);
     }
 }
 
@@ -273,7 +302,7 @@ void Renderer::Painting::fill(const QPainterPath &path, const FillStyle &style,
                               const ColorTransform &color)
 {
     if (style.type != FillStyle::Type::Bitmap || style.repeating) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, style.smoothed);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing && style.smoothed);
         painter.fillPath(path, brush(style, color));
         return;
     }
@@ -283,7 +312,7 @@ void Renderer::Painting::fill(const QPainterPath &path, const FillStyle &style,
     painter.save();
     painter.setClipPath(path, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     painter.setTransform(style.bitmapMatrix * shapeTransform);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, style.smoothed);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing && style.smoothed);
     painter.drawImage(QPointF(0, 0), image(style.bitmapId, color));
     painter.restore();
 }
@@ -309,22 +338,36 @@ QBrush Renderer::Painting::brush(const FillStyle &style, const ColorTransform &c
 
 // Flash scales a line with its shape but never draws it thinner than one
 // pixel; a line that keeps its width keeps it in stage pixels.
-void Renderer::Painting::stroke(const QPainterPath &path, const LineStyle &style,
-                                const QTransform &transform, const ColorTransform &color)
+void Renderer::Painting::stroke(ShapeEntry &entry, int index, const QTransform &transform,
+                                const ColorTransform &color)
 {
-    QPen pen(style.fill ? brush(*style.fill, color) : QBrush(applied(color, style.color)), 1,
-             Qt::SolidLine, capStyle(style.startCap), joinStyle(style.join));
+    const LineStyle &style = entry.shape->lines[index];
+    const QBrush brush =
+        style.fill ? this->brush(*style.fill, color) : QBrush(applied(color, style.color));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          smoothing && (!style.fill || style.fill->smoothed));
+    QPen pen(brush, 1, Qt::SolidLine, capStyle(style.startCap), joinStyle(style.join));
     pen.setMiterLimit(style.miterLimit);
     if (style.noHScale || style.noVScale) {
         pen.setCosmetic(true);
         pen.setWidthF(std::max(1.0, style.width * scaleOf(toDevice)));
     } else if (style.width * scaleOf(transform) < 1) {
         pen.setCosmetic(true);
-    } else {
+    } else if (style.width * scaleOf(transform) <= 1 + 1e-6) {
+        // Qt draws a line of one pixel with its own thin-line rule, which
+        // is closer to Flash's than the filled outline.
         pen.setWidthF(style.width);
+    } else {
+        std::optional<QPainterPath> &area = entry.lineAreas[index];
+        if (!area) {
+            pen.setWidthF(style.width);
+            QPainterPathStroker stroker(pen);
+            area = stroker.createStroke(entry.paths.lines[index]);
+        }
+        painter.fillPath(*area, brush);
+        return;
     }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !style.fill || style.fill->smoothed);
-    painter.strokePath(path, pen);
+    painter.strokePath(entry.paths.lines[index], pen);
 }
 
 void Renderer::Painting::text(const Text &text, const QTransform &transform,
@@ -350,7 +393,7 @@ void Renderer::Painting::bitmap(quint16 id, const QTransform &transform,
     if (!movie.bitmaps.contains(id) || !isDrawable(pixels))
         return;
     painter.setTransform(pixels);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing);
     painter.drawImage(QPointF(0, 0), image(id, color));
 }
 
@@ -430,11 +473,17 @@ void Renderer::paint(QPainter &painter, const DisplayObject &root, const QTransf
     if (!m_movie)
         return;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::Antialiasing, m_highQuality);
     const double margin = 64;
     const QRectF visible = QRectF(painter.viewport()).adjusted(-margin, -margin, margin, margin);
-    Painting painting{painter, *m_movie, *m_cache, toDevice, visible};
-    painting.children(root.children, toDevice, ColorTransform(), 0);
+    Painting painting{painter, *m_movie, *m_cache, toDevice, visible, m_highQuality};
+    // Without antialiasing, a pixel whose centre lies exactly on an edge
+    // belongs to the shape on the edge's right or lower side in Flash, to the
+    // other side in Qt; a shift far below a pixel moves such centres across.
+    const QTransform device =
+        m_highQuality ? toDevice
+                      : toDevice * QTransform::fromTranslate(-aliasedShift, -aliasedShift);
+    painting.children(root.children, device, ColorTransform(), 0);
     painter.restore();
 }
 

@@ -23,6 +23,11 @@ public:
     // to the painter's device. Does not fill the background.
     void paint(QPainter &painter, const DisplayObject &root, const QTransform &toDevice);
 
+    // Flash's high quality, the default: edges antialiased, bitmaps smoothed
+    // where the movie asks for it. Low quality does neither.
+    void setHighQuality(bool high) { m_highQuality = high; }
+    bool highQuality() const { return m_highQuality; }
+
     // The transform that shows the whole stage inside area, centred and
     // as large as fits ("show all").
     static QTransform showAll(const QRectF &stageTwips, const QRectF &area);
@@ -32,6 +37,7 @@ private:
     struct Painting;
     std::shared_ptr<const Movie> m_movie;
     std::unique_ptr<Cache> m_cache;
+    bool m_highQuality = true;
 };
 
 } // namespace swf

@@ -135,10 +135,16 @@ QPointF mix(const QPointF &a, const QPointF &b, double t)
     return {mix(a.x(), b.x(), t), mix(a.y(), b.y(), t)};
 }
 
+// Flash drops the fraction of a morphed colour channel rather than rounding it.
+int mixChannel(int a, int b, double t)
+{
+    return int(std::floor(mix(a, b, t) + 1e-6));
+}
+
 QColor mix(const QColor &a, const QColor &b, double t)
 {
-    return QColor(qRound(mix(a.red(), b.red(), t)), qRound(mix(a.green(), b.green(), t)),
-                  qRound(mix(a.blue(), b.blue(), t)), qRound(mix(a.alpha(), b.alpha(), t)));
+    return QColor(mixChannel(a.red(), b.red(), t), mixChannel(a.green(), b.green(), t),
+                  mixChannel(a.blue(), b.blue(), t), mixChannel(a.alpha(), b.alpha(), t));
 }
 
 QTransform mix(const QTransform &a, const QTransform &b, double t)

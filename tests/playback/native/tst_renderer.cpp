@@ -276,14 +276,14 @@ void RendererTest::draws_data()
         s.add(1, shapeOf(rectangle({0, 0, 100, 100}, 0, 1), {fill}), 1);
     }) << QList<Probe>{{{75, 50}, red}, {{1, 50}, blue}};
     QTest::newRow("ratios going back hold") << SceneBuilder([](Scene &s) {
-        // Cyan comes after green though its ratio is lower: it starts where green ends.
+        // Cyan comes after green though its ratio is lower: it only shows on the way to blue.
         const QColor cyan(0, 255, 255);
         s.add(1,
               shapeOf(rectangle({0, 0, 100, 100}, 0, 1),
                       {gradientFill(FillStyle::Type::Linear, across(0, 100),
                                     {{0, red}, {128, green}, {50, cyan}, {255, blue}})}),
               1);
-    }) << QList<Probe>{{{54, 50}, QColor(0, 233, 255)}, {{25, 50}, QColor(125, 130, 0)}};
+    }) << QList<Probe>{{{54, 50}, QColor(0, 144, 255)}, {{25, 50}, QColor(125, 130, 0)}};
     QTest::newRow("repeating gradient") << SceneBuilder([](Scene &s) {
         FillStyle fill =
             gradientFill(FillStyle::Type::Linear, across(0, 50), {{0, red}, {255, blue}});
@@ -392,7 +392,12 @@ void RendererTest::draws_data()
         s.root.children.back().matrix = QTransform(1, 0, 1, 0, 0, 0);
     }) << QList<Probe>{{{50, 50}, white}, {{0, 0}, white}};
     QTest::newRow("huge coordinates") << SceneBuilder([](Scene &s) {
-        s.add(1, shapeOf(rectangle({-5e7, -5e7, 1e8, 1e8}, 0, 1), {solid(red)}), 1);
+        // Filled and outlined, with a curve far off the picture.
+        QList<Edge> edges = rectangle({-5e7, -5e7, 1e8, 1e8}, 0, 1, 1);
+        edges.append({{-1e9, -1e9}, {1e9, -1e9}, {1e9, 1e9}, true, 0, 0, 1});
+        LineStyle line;
+        line.width = 2000;
+        s.add(1, shapeOf(edges, {solid(red)}, {line}), 1);
     }) << QList<Probe>{{{50, 50}, red}, {{0, 99}, red}};
     QTest::newRow("huge scale") << SceneBuilder([](Scene &s) {
         s.add(1, shapeOf(rectangle({-1, -1, 2, 2}, 0, 1), {solid(red)}), 1);
