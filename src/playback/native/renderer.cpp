@@ -376,8 +376,6 @@ void Renderer::Painting::text(const Text &text, const QTransform &transform,
     const QTransform textTransform = text.matrix * transform;
     if (!isDrawable(textTransform))
         return;
-    if (text.bounds.isValid() && !textTransform.mapRect(text.bounds).intersects(visible))
-        return;
     forEachGlyph(
         movie, text,
         [&](const QPainterPath &outline, const QTransform &place, const QColor &glyphColor) {

@@ -101,9 +101,11 @@ QList<QPainterPath> linePaths(const Shape &shape)
     std::vector<QPointF> lastEnd(shape.lines.size());
     std::vector<QPointF> subpathStart(shape.lines.size());
     auto closeIfRound = [&](int index) {
-        // An outline that comes back to where it began gets a join there, not two caps.
+        // An outline that comes back to where it began gets a join there, not
+        // two caps, unless its style asks for the caps.
         QPainterPath &path = lines[index];
-        if (!path.isEmpty() && keyOf(lastEnd[index]) == keyOf(subpathStart[index]) &&
+        if (!path.isEmpty() && !shape.lines[index].noClose &&
+            keyOf(lastEnd[index]) == keyOf(subpathStart[index]) &&
             path.elementAt(path.elementCount() - 1).type != QPainterPath::MoveToElement)
             path.closeSubpath();
     };
