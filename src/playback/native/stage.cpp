@@ -68,6 +68,7 @@ struct Placement
 
 struct TimelineState
 {
+    quint64 serial = 0; // tells a sprite from an earlier one at the same path
     QHash<QString, avm1::Value> variables;
     bool streaming = false;
     int streamFrames = 0; // blocks fed since the stream started
@@ -76,6 +77,7 @@ struct TimelineState
 struct QueuedFrame
 {
     Path path;
+    quint64 serial = 0;
     const Timeline *timeline = nullptr;
     int frame = 0;
 };
@@ -166,6 +168,7 @@ private:
     // Sprites' own state, by path; a std::map so that each state keeps its
     // address (the owner of its sound stream) while it lives.
     std::map<Path, TimelineState> m_states;
+    quint64 m_serial = 0;
     qint64 m_variableChars = 0;
     std::vector<QueuedFrame> m_queue;
     size_t m_queueHead = 0;
@@ -426,8 +429,10 @@ bool StageRunner::create(DisplayObject &object, const Placement &placement, cons
     object.kind = *kind;
     setProperties(object, placement);
     object.timeline = timeline;
-    if (timeline)
+    if (timeline) {
+        m_states[path].serial = ++m_serial;
         enterFirstFrame(object, path);
+    }
     return true;
 }
 
@@ -438,8 +443,8 @@ void StageRunner::discard(const DisplayObject &object, const Path &path)
         forget(path);
 }
 
-// A sprite and everything in it went: their streams end, their variables
-// and their actions still waiting go.
+// A sprite and everything in it went: their streams end, their variables go,
+// and their actions still waiting no longer find them.
 void StageRunner::forget(const Path &prefix)
 {
     auto it = m_states.lower_bound(prefix);
@@ -450,10 +455,6 @@ void StageRunner::forget(const Path &prefix)
             m_variableChars -= variableChars(v.key(), v.value());
         it = m_states.erase(it);
     }
-    const auto waiting = m_queue.begin() + qsizetype(m_queueHead);
-    m_queue.erase(std::remove_if(waiting, m_queue.end(),
-                                 [&](const QueuedFrame &q) { return q.path.startsWith(prefix); }),
-                  m_queue.end());
 }
 
 void StageRunner::startSounds(const Frame &frame)
@@ -511,16 +512,21 @@ void StageRunner::queueActions(const Path &path, const Timeline *timeline, int f
 {
     if (timeline->frames[frame].actions.isEmpty() || m_queue.size() - m_queueHead >= maxQueued)
         return;
-    m_queue.push_back(QueuedFrame{path, timeline, frame});
+    const auto state = m_states.find(path);
+    const quint64 serial = state == m_states.end() ? 0 : state->second.serial;
+    m_queue.push_back(QueuedFrame{path, serial, timeline, frame});
 }
 
 void StageRunner::runQueue()
 {
     while (m_queueHead < m_queue.size() && !m_budget.exhausted()) {
         const QueuedFrame entry = m_queue[m_queueHead++];
+        const auto state = m_states.find(entry.path);
         DisplayObject *timeline = find(entry.path);
-        if (!timeline || timeline->timeline != entry.timeline)
-            continue;
+        if (state == m_states.end() || state->second.serial != entry.serial || !timeline ||
+            timeline->timeline != entry.timeline)
+            continue; // its sprite went in the meantime
+
         // The blocks act on their own timeline only, so it stays where it is
         // while they run.
         TimelineHost host(*this, *timeline, entry.path);
