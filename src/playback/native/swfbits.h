@@ -19,6 +19,23 @@ struct Refusal
 
 [[noreturn]] void refuse(const QString &reason);
 
+// Every item decoded from the file is paid for from one allowance, so no
+// file makes the reader hold more than a bounded amount.
+class Budget
+{
+public:
+    void spend(qint64 items)
+    {
+        m_left -= items;
+        if (m_left < 0)
+            refuse(QStringLiteral("more than %1 edges, glyphs, frames and commands in all")
+                       .arg(Limits::decodedItems));
+    }
+
+private:
+    qint64 m_left = Limits::decodedItems;
+};
+
 // A bounded reader over bytes it does not own (the decoded file outlives it).
 // Bit fields are read most significant bit first; a byte-sized read first
 // skips what is left of a partly read byte, as the format requires.

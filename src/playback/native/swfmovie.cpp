@@ -244,12 +244,17 @@ private:
     void addCommand(DisplayCommand command, TimelineState &state);
     void checkPlaced(quint16 id, TimelineState &state);
     DisplayCommand readPlace(int code, Reader &body);
+    // Movies before version 6 hold Latin-1 text.
+    QString text(const QByteArray &bytes) const
+    {
+        return m_movie.version >= 6 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    }
     void readPlaceFlags3(quint8 flags, Reader &body);
 
     Movie &m_movie;
     BitmapState m_bitmaps;
     QHash<quint16, int> m_spriteNesting;
-    int m_commands = 0;
+    Budget m_budget;
 };
 
 void MovieReader::readTimeline(Reader &in, TimelineState &state)
@@ -317,6 +322,7 @@ bool MovieReader::readControl(int code, Reader &body, TimelineState &state)
         break;
     }
     case 15:
+        m_budget.spend(1);
         state.frame.sounds.append(readSoundStart(body, m_movie));
         break;
     case 18:
@@ -331,7 +337,8 @@ bool MovieReader::readControl(int code, Reader &body, TimelineState &state)
         state.frame.streamBlock = body.rest();
         break;
     case 43: {
-        const QString label = QString::fromUtf8(body.string()).toLower();
+        m_budget.spend(1);
+        const QString label = text(body.string()).toLower();
         if (!state.timeline.labels.contains(label))
             state.timeline.labels.insert(label, int(state.timeline.frames.size()));
         break;
@@ -347,6 +354,7 @@ void MovieReader::showFrame(TimelineState &state)
 {
     if (state.timeline.frames.size() >= Limits::frames)
         refuse(QStringLiteral("a timeline of more than %1 frames").arg(Limits::frames));
+    m_budget.spend(1);
     state.timeline.frames.append(std::move(state.frame));
     state.frame = Frame();
     state.frameUsed = false;
@@ -354,8 +362,7 @@ void MovieReader::showFrame(TimelineState &state)
 
 void MovieReader::addCommand(DisplayCommand command, TimelineState &state)
 {
-    if (++m_commands > Limits::displayCommands)
-        refuse(QStringLiteral("more than %1 display commands").arg(Limits::displayCommands));
+    m_budget.spend(1);
     state.frame.commands.append(std::move(command));
     state.frameUsed = true;
 }
@@ -407,7 +414,7 @@ DisplayCommand MovieReader::readPlace(int code, Reader &body)
         command.ratio = body.u16();
     if (flags & 0x20) {
         const QByteArray name = body.string();
-        command.name = m_movie.version >= 6 ? QString::fromUtf8(name) : QString::fromLatin1(name);
+        command.name = text(name);
     }
     if (flags & 0x40)
         command.clipDepth = body.u16();
@@ -433,7 +440,7 @@ void MovieReader::readPlaceFlags3(quint8 flags, Reader &body)
         refuse(QStringLiteral("a placement made invisible"));
     if (flags & 0x40)
         refuse(QStringLiteral("a placement with an opaque background"));
-    if ((flags & 0x10) && !(flags & 0x08))
+    if (flags & 0x10)
         refuse(QStringLiteral("a placement of an ActionScript 3 image"));
 }
 
@@ -475,14 +482,14 @@ void MovieReader::readCharacter(int code, Reader &body)
     case 83: {
         const quint16 id = body.u16();
         const int version = code == 2 ? 1 : (code == 22 ? 2 : (code == 32 ? 3 : 4));
-        m_movie.shapes.insert(id, readShape(body, version));
+        m_movie.shapes.insert(id, readShape(body, version, m_budget));
         define(id, CharacterKind::Shape);
         return;
     }
     case 46:
     case 84: {
         const quint16 id = body.u16();
-        m_movie.morphShapes.insert(id, readMorphShape(body, code == 46 ? 1 : 2));
+        m_movie.morphShapes.insert(id, readMorphShape(body, code == 46 ? 1 : 2, m_budget));
         define(id, CharacterKind::MorphShape);
         return;
     }
@@ -500,14 +507,14 @@ void MovieReader::readCharacter(int code, Reader &body)
     case 48:
     case 75: {
         const quint16 id = body.u16();
-        m_movie.fonts.insert(id, readFont(body, code == 10 ? 1 : (code == 48 ? 2 : 3)));
+        m_movie.fonts.insert(id, readFont(body, code == 10 ? 1 : (code == 48 ? 2 : 3), m_budget));
         define(id, CharacterKind::Font);
         return;
     }
     case 11:
     case 33: {
         const quint16 id = body.u16();
-        m_movie.texts.insert(id, readText(body, code == 11 ? 1 : 2, m_movie));
+        m_movie.texts.insert(id, readText(body, code == 11 ? 1 : 2, m_movie, m_budget));
         define(id, CharacterKind::Text);
         return;
     }
@@ -571,6 +578,8 @@ QByteArray lzmaBody(const QByteArray &file, qsizetype length)
         }
     }
     lzma_end(&stream);
+    if (status == LZMA_MEMLIMIT_ERROR)
+        refuse(QStringLiteral("the LZMA data needs more memory than the player allows"));
     if (status != LZMA_OK && status != LZMA_STREAM_END)
         refuse(QStringLiteral("the LZMA data is damaged"));
     if (produced < length)

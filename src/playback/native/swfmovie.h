@@ -40,7 +40,9 @@ constexpr qint64 soundSamples = 44100 * 60 * 10; // ten minutes per sound, per c
 constexpr int actionsPerFrame = 100000;          // actions executed for one frame
 constexpr int actionBytes = 1024 * 1024;         // per action block
 constexpr int displayObjects = 100000;           // live on all timelines together
-constexpr int displayCommands = 1000000;         // PlaceObject/RemoveObject tags in all timelines
+// Edges, glyph outlines, text glyphs, frames, display commands, sound starts
+// and labels of one movie together: what the file can make the reader hold.
+constexpr qint64 decodedItems = 2000000;
 } // namespace Limits
 
 // A colour transform: each channel c becomes c * mult + add, clamped to

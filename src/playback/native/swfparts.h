@@ -12,13 +12,13 @@
 namespace swf {
 
 // version: 1..4 for DefineShape, DefineShape2, 3, 4.
-std::shared_ptr<Shape> readShape(Reader &in, int version);
+std::shared_ptr<Shape> readShape(Reader &in, int version, Budget &budget);
 // version: 1 or 2 (DefineMorphShape2).
-std::shared_ptr<MorphShape> readMorphShape(Reader &in, int version);
+std::shared_ptr<MorphShape> readMorphShape(Reader &in, int version, Budget &budget);
 // version: 1..3 for DefineFont, DefineFont2, DefineFont3.
-std::shared_ptr<Font> readFont(Reader &in, int version);
+std::shared_ptr<Font> readFont(Reader &in, int version, Budget &budget);
 // version: 1 or 2 (DefineText2, with alpha).
-std::shared_ptr<Text> readText(Reader &in, int version, const Movie &movie);
+std::shared_ptr<Text> readText(Reader &in, int version, const Movie &movie, Budget &budget);
 
 struct BitmapState
 {

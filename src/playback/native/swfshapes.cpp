@@ -136,20 +136,22 @@ int styleCount(Reader &in, bool extendable)
     return count == 0xFF && extendable ? in.u16() : count;
 }
 
-void checkStyleTotal(qsizetype total)
+void checkStyleTotal(qsizetype total, int added, Budget &budget)
 {
     if (total > Limits::stylesPerShape)
         refuse(QStringLiteral("a shape with more than %1 styles").arg(Limits::stylesPerShape));
+    budget.spend(added);
 }
 
-void readStyleArrays(Reader &in, int version, QList<FillStyle> &fills, QList<LineStyle> &lines)
+void readStyleArrays(Reader &in, int version, QList<FillStyle> &fills, QList<LineStyle> &lines,
+                     Budget &budget)
 {
     const int fillCount = styleCount(in, version >= 2);
-    checkStyleTotal(fills.size() + lines.size() + fillCount);
+    checkStyleTotal(fills.size() + lines.size() + fillCount, fillCount, budget);
     for (int i = 0; i < fillCount; ++i)
         fills.append(readFillStyle(in, version));
     const int lineCount = styleCount(in, true);
-    checkStyleTotal(fills.size() + lines.size() + lineCount);
+    checkStyleTotal(fills.size() + lines.size() + lineCount, lineCount, budget);
     for (int i = 0; i < lineCount; ++i)
         lines.append(readLineStyle(in, version));
 }
@@ -160,7 +162,10 @@ void readStyleArrays(Reader &in, int version, QList<FillStyle> &fills, QList<Lin
 class EdgeReader
 {
 public:
-    EdgeReader(Reader &in, int version) : m_in(in), m_version(version) {}
+    EdgeReader(Reader &in, int version, Budget &budget)
+        : m_in(in), m_version(version), m_budget(budget)
+    {
+    }
 
     // The style lists new style arrays are appended to; without them a
     // record bringing new styles is refused.
@@ -191,6 +196,7 @@ private:
 
     Reader &m_in;
     int m_version;
+    Budget &m_budget;
     QList<FillStyle> *m_fills = nullptr;
     QList<LineStyle> *m_lines = nullptr;
     int m_fillBase = 0, m_lineBase = 0;
@@ -224,6 +230,7 @@ bool EdgeReader::readRecord()
     }
     if (m_edges.size() >= Limits::edgesPerShape)
         refuse(QStringLiteral("a shape with more than %1 edges").arg(Limits::edgesPerShape));
+    m_budget.spend(1);
     const bool straight = m_in.flag();
     const int bits = int(m_in.ub(4)) + 2;
     if (straight)
@@ -259,7 +266,7 @@ void EdgeReader::readStyleChange(quint32 flags)
             refuse(QStringLiteral("new styles part-way where the format has none"));
         m_fillBase = int(m_fills->size());
         m_lineBase = int(m_lines->size());
-        readStyleArrays(m_in, m_version, *m_fills, *m_lines);
+        readStyleArrays(m_in, m_version, *m_fills, *m_lines, m_budget);
         m_fillCount = int(m_fills->size()) - m_fillBase;
         m_lineCount = int(m_lines->size()) - m_lineBase;
         m_fillBits = int(m_in.ub(4));
@@ -329,9 +336,9 @@ QPainterPath glyphPath(const QList<Edge> &edges)
     return path;
 }
 
-QPainterPath readGlyph(Reader &in)
+QPainterPath readGlyph(Reader &in, Budget &budget)
 {
-    EdgeReader edges(in, 1);
+    EdgeReader edges(in, 1, budget);
     edges.setStyleCounts(1, 0);
     return glyphPath(edges.read());
 }
@@ -406,17 +413,17 @@ LineStyle readMorphLine(Reader &in, int version, LineStyle &end)
     return start;
 }
 
-void readMorphStyles(Reader &in, int version, MorphShape &shape)
+void readMorphStyles(Reader &in, int version, MorphShape &shape, Budget &budget)
 {
     const int fillCount = styleCount(in, true);
-    checkStyleTotal(fillCount);
+    checkStyleTotal(fillCount, fillCount, budget);
     for (int i = 0; i < fillCount; ++i) {
         FillStyle end;
         shape.startFills.append(readMorphFill(in, end));
         shape.endFills.append(end);
     }
     const int lineCount = styleCount(in, true);
-    checkStyleTotal(fillCount + lineCount);
+    checkStyleTotal(fillCount + lineCount, lineCount, budget);
     for (int i = 0; i < lineCount; ++i) {
         LineStyle end;
         shape.startLines.append(readMorphLine(in, version, end));
@@ -426,7 +433,7 @@ void readMorphStyles(Reader &in, int version, MorphShape &shape)
 
 } // namespace
 
-std::shared_ptr<Shape> readShape(Reader &in, int version)
+std::shared_ptr<Shape> readShape(Reader &in, int version, Budget &budget)
 {
     auto shape = std::make_shared<Shape>();
     shape->bounds = in.rect();
@@ -434,14 +441,14 @@ std::shared_ptr<Shape> readShape(Reader &in, int version)
         in.rect(); // the bounds without the strokes
         in.u8();   // winding rule and stroke scaling hints
     }
-    readStyleArrays(in, version, shape->fills, shape->lines);
-    EdgeReader edges(in, version);
+    readStyleArrays(in, version, shape->fills, shape->lines, budget);
+    EdgeReader edges(in, version, budget);
     edges.setStyleLists(&shape->fills, &shape->lines);
     shape->edges = edges.read();
     return shape;
 }
 
-std::shared_ptr<MorphShape> readMorphShape(Reader &in, int version)
+std::shared_ptr<MorphShape> readMorphShape(Reader &in, int version, Budget &budget)
 {
     auto shape = std::make_shared<MorphShape>();
     shape->startBounds = in.rect();
@@ -453,14 +460,14 @@ std::shared_ptr<MorphShape> readMorphShape(Reader &in, int version)
     }
     const quint32 offset = in.u32();
     const qsizetype endPosition = in.position() + qsizetype(offset);
-    readMorphStyles(in, version, *shape);
-    EdgeReader start(in, 3);
+    readMorphStyles(in, version, *shape, budget);
+    EdgeReader start(in, 3, budget);
     start.setStyleCounts(int(shape->startFills.size()), int(shape->startLines.size()));
     shape->startEdges = start.read();
     if (offset == 0 || endPosition < in.position())
         refuse(QStringLiteral("a morph shape's end edges overlap its start edges"));
     in.seek(endPosition);
-    EdgeReader end(in, 3);
+    EdgeReader end(in, 3, budget);
     end.ignoreStyles();
     QList<Edge> endEdges = end.read();
     if (endEdges.size() != shape->startEdges.size())
@@ -486,7 +493,8 @@ namespace {
 
 // Glyph outlines between increasing offsets into table; the last one ends
 // at end.
-QList<QPainterPath> readGlyphs(Reader &table, const QList<quint32> &offsets, quint32 end)
+QList<QPainterPath> readGlyphs(Reader &table, const QList<quint32> &offsets, quint32 end,
+                               Budget &budget)
 {
     QList<QPainterPath> glyphs;
     glyphs.reserve(offsets.size());
@@ -496,12 +504,13 @@ QList<QPainterPath> readGlyphs(Reader &table, const QList<quint32> &offsets, qui
             refuse(QStringLiteral("a font's glyph offsets are out of order"));
         table.seek(offsets[i]);
         Reader glyph = table.take(stop - offsets[i]);
-        glyphs.append(readGlyph(glyph));
+        budget.spend(1);
+        glyphs.append(readGlyph(glyph, budget));
     }
     return glyphs;
 }
 
-std::shared_ptr<Font> readFont1(Reader &in)
+std::shared_ptr<Font> readFont1(Reader &in, Budget &budget)
 {
     auto font = std::make_shared<Font>();
     if (in.atEnd())
@@ -513,16 +522,17 @@ std::shared_ptr<Font> readFont1(Reader &in)
     QList<quint32> offsets{first};
     for (int i = 1; i < first / 2; ++i)
         offsets.append(table.u16());
-    font->glyphs = readGlyphs(table, offsets, quint32(table.position() + table.bytesLeft()));
+    font->glyphs =
+        readGlyphs(table, offsets, quint32(table.position() + table.bytesLeft()), budget);
     return font;
 }
 
 } // namespace
 
-std::shared_ptr<Font> readFont(Reader &in, int version)
+std::shared_ptr<Font> readFont(Reader &in, int version, Budget &budget)
 {
     if (version == 1)
-        return readFont1(in);
+        return readFont1(in, budget);
     auto font = std::make_shared<Font>();
     font->font3 = version == 3;
     const quint8 flags = in.u8();
@@ -541,7 +551,7 @@ std::shared_ptr<Font> readFont(Reader &in, int version)
     const quint32 codeTable = wideOffsets ? table.u32() : table.u16();
     if (offsets.first() < table.position())
         refuse(QStringLiteral("a font's glyphs overlap its offset table"));
-    font->glyphs = readGlyphs(table, offsets, codeTable);
+    font->glyphs = readGlyphs(table, offsets, codeTable, budget);
     table.seek(codeTable);
     table.skip(qsizetype(count) * (wideCodes ? 2 : 1));
     return font;
@@ -578,7 +588,7 @@ void readTextStyle(Reader &in, int version, const Movie &movie, TextState &state
 
 } // namespace
 
-std::shared_ptr<Text> readText(Reader &in, int version, const Movie &movie)
+std::shared_ptr<Text> readText(Reader &in, int version, const Movie &movie, Budget &budget)
 {
     auto text = std::make_shared<Text>();
     text->bounds = in.rect();
@@ -592,6 +602,7 @@ std::shared_ptr<Text> readText(Reader &in, int version, const Movie &movie)
         in.seek(in.position() - 1);
         readTextStyle(in, version, movie, state);
         const int count = in.u8();
+        budget.spend(1 + count);
         if (count > 0 && !state.font)
             refuse(QStringLiteral("text glyphs before any font"));
         TextRecord record = state.style;

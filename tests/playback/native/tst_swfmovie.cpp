@@ -334,6 +334,31 @@ void TestSwfMovie::refusals_data()
     row("sprites nested to the bound", movieFile(chain), Verdict::Native, "");
     row("sprites nested past the bound", movieFile(chain + sprite(18, place2(1, 17))),
         Verdict::Unsupported, "nested more than 16");
+    row("frames past the bound", movieFile(tag(1, {}).repeated(swf::Limits::frames + 1)),
+        Verdict::Unsupported, "more than 16000 frames");
+    // A one-glyph font, then text repeating that glyph 256 times a record, each record two
+    // bytes: the file stays small while what it decodes to grows past the allowance.
+    const QByteArray font = QByteArray::fromHex("0100"
+                                                "00"
+                                                "00"
+                                                "00"
+                                                "0100"
+                                                "0400"
+                                                "0600"
+                                                "0000"
+                                                "41");
+    const QByteArray text = QByteArray::fromHex("0200"
+                                                "00"
+                                                "00"
+                                                "00"
+                                                "00"
+                                                "88"
+                                                "0100"
+                                                "1400"
+                                                "FF") +
+                            QByteArray("\x80\xFF").repeated(7999) + QByteArray(1, 0);
+    row("more decoded than allowed", movieFile(tag(48, font) + tag(11, text)), Verdict::Unsupported,
+        "in all");
     row("stream block without a head", movieFile(tag(19, "abc")), Verdict::Unsupported,
         "without its stream");
     row("bitmap 65535x65535", movieFile(lossless(20, 5, 65535, 65535, {}, "x")),
