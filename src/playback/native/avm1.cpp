@@ -225,6 +225,23 @@ private:
     bool m_ok = true;
 };
 
+// Stands for a timeline that a script names with SetTarget. This player
+// reaches no other timeline than the script's own, so what the script asks of
+// another one does nothing (rather than acting on the wrong timeline).
+class Elsewhere : public Host
+{
+public:
+    bool isRoot() const override { return false; }
+    int currentFrame() const override { return 0; }
+    int frameCount() const override { return 0; }
+    int labelFrame(const QString &) const override { return -1; }
+    void gotoFrame(int, bool) override {}
+    void setPlaying(bool) override {}
+    void stopSounds() override {}
+    Value variable(const QString &) const override { return Value(); }
+    void setVariable(const QString &, const Value &) override {}
+};
+
 } // namespace
 
 // One run of one block.
@@ -232,8 +249,8 @@ class Run
 {
 public:
     Run(Machine &machine, Host &host, int version, Budget &budget)
-        : m_stack(machine.m_stack), m_pool(machine.m_pool), m_host(host), m_version(version),
-          m_budget(budget)
+        : m_stack(machine.m_stack), m_pool(machine.m_pool), m_host(host), m_target(&host),
+          m_version(version), m_budget(budget)
     {
         m_stack.clear();
         m_pool.clear();
@@ -284,6 +301,8 @@ private:
     std::vector<Value> &m_stack;
     std::vector<QString> &m_pool;
     Host &m_host;
+    Host *m_target; // m_host, or m_elsewhere after a SetTarget to another timeline
+    Elsewhere m_elsewhere;
     int m_version;
     Budget &m_budget;
     bool m_overflow = false;
@@ -341,24 +360,30 @@ Run::Next Run::step(quint8 op, Payload &payload, int &jumpOffset)
 {
     switch (op) {
     case NextFrame:
-        gotoIndex(m_host.currentFrame() + 1.0, false);
+        gotoIndex(m_target->currentFrame() + 1.0, false);
         return Next::Go;
     case PreviousFrame:
-        gotoIndex(m_host.currentFrame() - 1.0, false);
+        gotoIndex(m_target->currentFrame() - 1.0, false);
         return Next::Go;
     case Play:
-        m_host.setPlaying(true);
+        m_target->setPlaying(true);
         return Next::Go;
     case Stop:
-        m_host.setPlaying(false);
+        m_target->setPlaying(false);
         return Next::Go;
     case StopSounds:
         m_host.stopSounds();
         return Next::Go;
     case ToggleQuality:
     case GetUrl:
-    case SetTarget: // only the empty target, this timeline, is allowed
         return Next::Go;
+    case SetTarget: {
+        const QByteArray target = payload.cString();
+        if (!payload.ok())
+            return Next::Stop;
+        m_target = target.isEmpty() ? &m_host : &m_elsewhere;
+        return Next::Go;
+    }
     case WaitForFrame:
         // Every frame is loaded: the wait never skips.
         return Next::Go;
@@ -373,9 +398,9 @@ Run::Next Run::step(quint8 op, Payload &payload, int &jumpOffset)
         const QString label = text(payload.cString());
         if (!payload.ok())
             return Next::Stop;
-        const int frame = m_host.labelFrame(label);
+        const int frame = m_target->labelFrame(label);
         if (frame >= 0)
-            m_host.gotoFrame(frame, false);
+            m_target->gotoFrame(frame, false);
         return Next::Go;
     }
     case GotoFrame2: {
@@ -426,14 +451,14 @@ Run::Next Run::stackOp(quint8 op)
         return Next::Go;
     case GetVariable: {
         const QString name = ownName(toString(pop(), m_version));
-        pushValue(name.isNull() ? Value() : m_host.variable(name));
+        pushValue(name.isNull() ? Value() : m_target->variable(name));
         return Next::Go;
     }
     case SetVariable: {
         Value value = pop();
         const QString name = ownName(toString(pop(), m_version));
         if (!name.isNull())
-            m_host.setVariable(name, value);
+            m_target->setVariable(name, value);
         return Next::Go;
     }
     default:
@@ -585,10 +610,10 @@ bool Run::readPool(Payload &payload)
 
 void Run::gotoIndex(double frame, bool play)
 {
-    if (std::isnan(frame) || m_host.frameCount() <= 0)
+    if (std::isnan(frame) || m_target->frameCount() <= 0)
         return;
-    const double last = m_host.frameCount() - 1;
-    m_host.gotoFrame(int(std::clamp(frame, 0.0, last)), play);
+    const double last = m_target->frameCount() - 1;
+    m_target->gotoFrame(int(std::clamp(frame, 0.0, last)), play);
 }
 
 void Run::gotoFrame2(const Value &frame, bool play, int bias)
@@ -600,9 +625,9 @@ void Run::gotoFrame2(const Value &frame, bool play, int bias)
             gotoIndex(double(number) - 1 + bias, play);
             return;
         }
-        const int labelled = m_host.labelFrame(frame.string);
+        const int labelled = m_target->labelFrame(frame.string);
         if (labelled >= 0)
-            m_host.gotoFrame(labelled, play);
+            m_target->gotoFrame(labelled, play);
         return;
     }
     gotoIndex(std::floor(num(frame)) - 1 + bias, play);
@@ -626,7 +651,7 @@ QString Run::ownName(const QString &name) const
         return variable;
     const bool rootPath = path == QLatin1String("_root") || path == QLatin1String("_level0") ||
                           path == QLatin1String("/");
-    return rootPath && m_host.isRoot() ? variable : QString();
+    return rootPath && m_target->isRoot() ? variable : QString();
 }
 
 bool Machine::run(const QByteArray &code, Host &host, int version, Budget &budget)

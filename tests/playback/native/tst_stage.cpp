@@ -42,7 +42,8 @@ QByteArray assemble(const QString &script)
             "add2=47 lt2=48 eq2=49 dup=4c stricteq=66 gt=67 true=9602000501 false=9602000500 "
             "null=96010002 undefined=96010003 geturl=8302000000 waitframe=8a0300000000 "
             "settarget=8b010000 waitframe2=8d010000 geturl2=9a010000 goto2=9f010000 "
-            "goto2play=9f010001 goto:4=8102000400 goto2bias:3=9f0300020300";
+            "goto2play=9f010001 goto:4=8102000400 goto2bias:3=9f0300020300 "
+            "settarget:child=8b06006368696c6400";
         for (const QString &entry : QString::fromLatin1(list).split(QLatin1Char(' ')))
             result.insert(entry.section(QLatin1Char('='), 0, 0),
                           QByteArray::fromHex(entry.section(QLatin1Char('='), 1).toLatin1()));
@@ -391,6 +392,8 @@ void TestStage::scripts_data()
     row("goto past either end", 8, "99 goto2 -5 goto2 'x 0 div goto2", "goto9 goto0");
     row("actions that do nothing here", 8,
         "quality geturl settarget waitframe 1 waitframe2 1 2 geturl2 'x trace 'r 1 set", "r=1");
+    row("another timeline is out of reach", 8,
+        "settarget:child stop 1 goto2 'v 1 set settarget play 'w 'v get set", "play w=undefined");
     raw("sound", "0607", "play stop");
     raw("end", "000607", "");
     raw("string without its zero", "96030000616207", "");
