@@ -52,7 +52,7 @@ struct Tag
     Reader body;
 };
 
-Tag readTag(Reader &in)
+Tag nextTag(Reader &in)
 {
     const quint16 header = in.u16();
     const int code = header >> 6;
@@ -262,7 +262,7 @@ void MovieReader::readTimeline(Reader &in, TimelineState &state)
     while (true) {
         if (in.atEnd())
             refuse(QStringLiteral("the tags end without an End tag"));
-        const Tag tag = swf::readTag(in);
+        const Tag tag = nextTag(in);
         if (tag.code == 0)
             break;
         try {

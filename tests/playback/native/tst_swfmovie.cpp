@@ -65,31 +65,45 @@ QByteArray rgba(int r, int g, int b, int a)
     return bytesOf({r, g, b, a});
 }
 
-// A DefineShape3 square of 0..size twips filled with fill style 1.
-QByteArray squareShape(quint16 id, int size = 200)
+// Bit fields in order, each {value, width}; a negative width makes the field signed.
+void put(BitWriter &out, std::initializer_list<std::pair<qint32, int>> fields)
+{
+    for (const auto &[value, width] : fields) {
+        if (width < 0)
+            out.writeSB(value, -width);
+        else
+            out.writeUB(quint32(value), width);
+    }
+}
+
+void writeStraight(BitWriter &out, int dx, int dy)
+{
+    put(out, {{3, 2}, {14, 4}, {1, 1}, {dx, -16}, {dy, -16}});
+}
+
+void writeCurve(BitWriter &out, int cx, int cy, int ax, int ay)
+{
+    put(out, {{2, 2}, {14, 4}, {cx, -16}, {cy, -16}, {ax, -16}, {ay, -16}});
+}
+
+void writeMoveTo(BitWriter &out, int flags, int x, int y)
+{
+    put(out, {{0, 1}, {flags | 0x01, 5}, {16, 5}, {x, -16}, {y, -16}});
+}
+
+// A DefineShape3 square of 0..200 twips with one red fill, which its edges
+// name as the given fill style 0.
+QByteArray squareShape(quint16 id, int fillStyle = 1)
 {
     BitWriter out;
     out.writeU16(id);
-    SwfUnits::writeRect(out, 0, size, 0, size);
-    out.writeU8(1);
-    out.writeU8(0x00);
-    out.writeBytes(rgba(255, 0, 0, 255));
-    out.writeU8(0);
-    out.writeUB(1, 4);
-    out.writeUB(0, 4);
-    out.writeUB(0x03, 6); // move to, fill style 0
-    out.writeUB(1, 5);
-    out.writeSB(0, 1);
-    out.writeSB(0, 1);
-    out.writeUB(1, 1);
-    for (const auto &[dx, dy] : {std::pair{size, 0}, {0, size}, {-size, 0}, {0, -size}}) {
-        out.writeUB(0x3, 2); // straight edge
-        out.writeUB(14, 4);
-        out.writeUB(1, 1); // general
-        out.writeSB(dx, 16);
-        out.writeSB(dy, 16);
-    }
-    out.writeUB(0, 6);
+    SwfUnits::writeRect(out, 0, 200, 0, 200);
+    out.writeBytes(QByteArray::fromHex("01 00FF0000FF 00 20"));
+    writeMoveTo(out, 0x02, 0, 0);
+    put(out, {{fillStyle, 2}});
+    for (const auto &[dx, dy] : {std::pair{200, 0}, {0, 200}, {-200, 0}, {0, -200}})
+        writeStraight(out, dx, dy);
+    put(out, {{0, 6}});
     return tag(32, out.bytes());
 }
 
@@ -145,51 +159,6 @@ QByteArray lossless(int code, int format, int width, int height, const QByteArra
 {
     return tag(code, u16(1) + char(format) + u16(quint16(width)) + u16(quint16(height)) + extra +
                          zlibData(pixels));
-}
-
-void writeStraight(BitWriter &out, int dx, int dy)
-{
-    out.writeUB(0x3, 2);
-    out.writeUB(14, 4);
-    out.writeUB(1, 1);
-    out.writeSB(dx, 16);
-    out.writeSB(dy, 16);
-}
-
-void writeCurve(BitWriter &out, int cx, int cy, int ax, int ay)
-{
-    out.writeUB(0x2, 2);
-    out.writeUB(14, 4);
-    for (int v : {cx, cy, ax, ay})
-        out.writeSB(v, 16);
-}
-
-void writeMoveTo(BitWriter &out, int flags, int x, int y)
-{
-    out.writeUB(0, 1);
-    out.writeUB(quint32(flags | 0x01), 5);
-    out.writeUB(16, 5);
-    out.writeSB(x, 16);
-    out.writeSB(y, 16);
-}
-
-// A DefineShape3 whose one edge names fill style 3 of 1.
-QByteArray badStyleShape()
-{
-    BitWriter out;
-    out.writeU16(1);
-    SwfUnits::writeRect(out, 0, 100, 0, 100);
-    out.writeU8(1);
-    out.writeU8(0x00);
-    out.writeBytes(rgba(1, 2, 3, 255));
-    out.writeU8(0);
-    out.writeUB(2, 4);
-    out.writeUB(0, 4);
-    writeMoveTo(out, 0x04, 0, 0);
-    out.writeUB(3, 2);
-    writeStraight(out, 100, 0);
-    out.writeUB(0, 6);
-    return tag(32, out.bytes());
 }
 
 QByteArray readData(const QString &name)
@@ -338,24 +307,8 @@ void TestSwfMovie::refusals_data()
         Verdict::Unsupported, "more than 16000 frames");
     // A one-glyph font, then text repeating that glyph 256 times a record, each record two
     // bytes: the file stays small while what it decodes to grows past the allowance.
-    const QByteArray font = QByteArray::fromHex("0100"
-                                                "00"
-                                                "00"
-                                                "00"
-                                                "0100"
-                                                "0400"
-                                                "0600"
-                                                "0000"
-                                                "41");
-    const QByteArray text = QByteArray::fromHex("0200"
-                                                "00"
-                                                "00"
-                                                "00"
-                                                "00"
-                                                "88"
-                                                "0100"
-                                                "1400"
-                                                "FF") +
+    const QByteArray font = QByteArray::fromHex("0100 00 00 00 0100 0400 0600 0000 41");
+    const QByteArray text = QByteArray::fromHex("0200 00 00 00 00 88 0100 1400 FF") +
                             QByteArray("\x80\xFF").repeated(7999) + QByteArray(1, 0);
     row("more decoded than allowed", movieFile(tag(48, font) + tag(11, text)), Verdict::Unsupported,
         "in all");
@@ -374,16 +327,10 @@ void TestSwfMovie::refusals_data()
         Verdict::Unsupported, "colour table");
     row("JPEG that does not decode", movieFile(tag(21, u16(1) + "\xFF\xD8 garbage")),
         Verdict::Unsupported, "jpeg");
-    row("edge naming a missing fill style", movieFile(badStyleShape()), Verdict::Unsupported,
+    row("edge naming a missing fill style", movieFile(squareShape(1, 3)), Verdict::Unsupported,
         "fill style 3 of 1");
     row("text in an undefined font",
-        movieFile(tag(11, QByteArray::fromHex("0100"
-                                              "00"
-                                              "00"
-                                              "0101"
-                                              "88"
-                                              "0900"
-                                              "0000"))),
+        movieFile(tag(11, QByteArray::fromHex("0100 00 00 0101 88 0900 0000"))),
         Verdict::Unsupported, "font 9");
 }
 
@@ -523,11 +470,16 @@ void TestSwfMovie::placements_data()
     place1.writeU16(7);
     SwfUnits::writeMatrix(place1, Matrix::translation({1, -2}));
     place1.align();
-    place1.writeUB(1, 1); // colour transform: adds
-    place1.writeUB(1, 1); // and multipliers
-    place1.writeUB(11, 4);
-    for (int v : {128, 256, 512, -20, 0, 255})
-        place1.writeSB(v, 11);
+    // A colour transform with adds and multipliers, 11 bits each.
+    put(place1, {{1, 1},
+                 {1, 1},
+                 {11, 4},
+                 {128, -11},
+                 {256, -11},
+                 {512, -11},
+                 {-20, -11},
+                 {0, -11},
+                 {255, -11}});
     swf::DisplayCommand one;
     one.depth = 7;
     one.characterId = 1;
@@ -545,11 +497,7 @@ void TestSwfMovie::placements_data()
     rotated.skew1 = -1;
     SwfUnits::writeMatrix(place2, rotated);
     place2.align();
-    place2.writeUB(0, 1);
-    place2.writeUB(1, 1);
-    place2.writeUB(10, 4);
-    for (int v : {256, 256, 256, 64})
-        place2.writeSB(v, 10);
+    put(place2, {{0, 1}, {1, 1}, {10, 4}, {256, -10}, {256, -10}, {256, -10}, {64, -10}});
     place2.writeU16(300);
     place2.writeString("arm");
     place2.writeU16(12);
@@ -567,11 +515,9 @@ void TestSwfMovie::placements_data()
     swf::DisplayCommand three;
     three.depth = 65535;
     three.characterId = 1;
-    QTest::newRow("PlaceObject3 with class, normal blend, cached") << QByteArray("\x02\x0E\xFF\xFF"
-                                                                                 "Cls\0"
-                                                                                 "\x01\x00\x01\x01",
-                                                                                 12)
-                                                                   << 70 << three;
+    // With a class name, normal blend mode and cached as a bitmap.
+    QTest::newRow("PlaceObject3") << QByteArray::fromHex("020EFFFF 436C7300 0100 01 01") << 70
+                                  << three;
 }
 
 void TestSwfMovie::placements()
@@ -604,44 +550,19 @@ void TestSwfMovie::shape4()
     out.writeU16(1);
     SwfUnits::writeRect(out, 0, 500, 0, 500);
     SwfUnits::writeRect(out, 0, 500, 0, 500);
-    out.writeU8(0);
-    out.writeU8(3);
-    out.writeU8(0x00);
-    out.writeBytes(rgba(1, 2, 3, 4));
-    out.writeU8(0x13);
-    SwfUnits::writeMatrix(out, Matrix());
-    out.writeU8(0x40 | 0x10 | 2); // reflect, linear RGB, two stops
-    out.writeBytes(QByteArray(1, 0) + rgba(0, 0, 0, 255) + QByteArray(1, char(255)) +
-                   rgba(255, 255, 255, 0));
-    out.writeU16(128);
-    out.writeU8(0x41);
-    out.writeU16(0xFFFF);
-    SwfUnits::writeMatrix(out, Matrix());
-    out.writeU8(1);
-    out.writeU16(40);
-    out.writeU8(0b10101100); // square start cap, miter join, fill, no horizontal scaling
-    out.writeU8(0b00000101); // no close, no end cap
-    out.writeU16(3 << 8);
-    out.writeU8(0x00);
-    out.writeBytes(rgba(9, 8, 7, 6));
-    out.writeUB(2, 4);
-    out.writeUB(1, 4);
+    // Three fills: solid; focal gradient (reflect, linear RGB, two stops, focus 0.5); clipped
+    // bitmap 0xFFFF. One line: 2 px, square start cap, miter join (limit 3), filled, no
+    // horizontal scaling, no close, no end cap. Then 2 fill bits, 1 line bit.
+    out.writeBytes(QByteArray::fromHex("00 03 0001020304 13 00 52 00000000FF FFFFFFFF00 8000 41 "
+                                       "FFFF 00 01 2800 AC 05 0003 0009080706 21"));
     writeMoveTo(out, 0x04 | 0x08, 100, 200);
-    out.writeUB(1, 2);
-    out.writeUB(1, 1);
+    put(out, {{1, 2}, {1, 1}});
     writeStraight(out, 300, 0);
     writeCurve(out, 0, 100, -300, 0);
-    out.writeUB(0, 1);
-    out.writeUB(0x10 | 0x02, 5); // new styles, fill style 0
-    out.writeUB(1, 2);
-    out.writeU8(1);
-    out.writeU8(0x00);
-    out.writeBytes(rgba(5, 5, 5, 5));
-    out.writeU8(0);
-    out.writeUB(1, 4);
-    out.writeUB(0, 4);
+    put(out, {{0, 1}, {0x10 | 0x02, 5}, {1, 2}}); // new styles; fill style 0 is the first of them
+    out.writeBytes(QByteArray::fromHex("01 0005050505 00 10"));
     writeStraight(out, -10, -10);
-    out.writeUB(0, 6);
+    put(out, {{0, 6}});
     const auto movie = readNative(movieFile(tag(83, out.bytes())));
     QVERIFY(movie);
 
@@ -681,26 +602,21 @@ void TestSwfMovie::shape4()
 
 void TestSwfMovie::morphShape()
 {
-    BitWriter styles;
-    styles.writeU8(1);
-    styles.writeU8(0x00);
-    styles.writeBytes(rgba(255, 0, 0, 255) + rgba(0, 0, 255, 128));
-    styles.writeU8(0);
+    const QByteArray styles = QByteArray::fromHex("01 00 FF0000FF 0000FF80 00");
     BitWriter start;
-    start.writeUB(1, 4);
-    start.writeUB(0, 4);
+    put(start, {{1, 4}, {0, 4}});
     writeMoveTo(start, 0x02, 0, 0);
-    start.writeUB(1, 1);
+    put(start, {{1, 1}});
     writeStraight(start, 100, 0);
     writeStraight(start, 0, 100);
-    start.writeUB(0, 6);
+    put(start, {{0, 6}});
     BitWriter end;
-    end.writeUB(0, 8);
+    put(end, {{0, 8}});
     writeMoveTo(end, 0, 10, 10);
     writeCurve(end, 50, -10, 50, 10);
     writeStraight(end, 0, 100);
-    end.writeUB(0, 6);
-    const QByteArray afterOffset = styles.bytes() + start.bytes();
+    put(end, {{0, 6}});
+    const QByteArray afterOffset = styles + start.bytes();
     BitWriter head;
     head.writeU16(1);
     SwfUnits::writeRect(head, 0, 100, 0, 100);
@@ -722,9 +638,9 @@ void TestSwfMovie::morphShape()
     QCOMPARE(morph.endEdges[1].fill0, 1);
 
     BitWriter shortEnd;
-    shortEnd.writeUB(0, 8);
+    put(shortEnd, {{0, 8}});
     writeStraight(shortEnd, 0, 100);
-    shortEnd.writeUB(0, 6);
+    put(shortEnd, {{0, 6}});
     const ReadResult result =
         swf::readMovie(movieFile(tag(46, head.bytes() + afterOffset + shortEnd.bytes())));
     QCOMPARE(result.verdict, Verdict::Unsupported);
@@ -735,45 +651,29 @@ void TestSwfMovie::morphShape()
 void TestSwfMovie::fontAndText()
 {
     BitWriter glyph;
-    glyph.writeUB(1, 4);
-    glyph.writeUB(0, 4);
+    put(glyph, {{1, 4}, {0, 4}});
     writeMoveTo(glyph, 0x02, 0, 0);
-    glyph.writeUB(1, 1);
+    put(glyph, {{1, 1}});
     writeStraight(glyph, 1024, 0);
     writeStraight(glyph, 0, -1024);
-    glyph.writeUB(0, 6);
+    put(glyph, {{0, 6}});
     const QByteArray shape = glyph.bytes();
-    const QByteArray font = u16(1) +
-                            QByteArray("\x00\x00\x01"
-                                       "F",
-                                       4) +
-                            u16(2) + u16(6) + u16(quint16(6 + shape.size())) +
-                            u16(quint16(6 + 2 * shape.size())) + shape + shape + "AB";
+    const auto size = quint16(shape.size());
+    // Font 1 "F", two glyphs, their offsets, the code table's offset; the glyphs; their codes.
+    const QByteArray fontTag =
+        tag(48, QByteArray::fromHex("0100 00 00 01 46 0200 0600") + u16(6 + size) +
+                    u16(6 + 2 * size) + shape + shape + "AB");
 
     BitWriter text;
     text.writeU16(2);
     SwfUnits::writeRect(text, 0, 2000, 0, 1000);
     SwfUnits::writeMatrix(text, Matrix());
-    text.writeU8(1);
-    text.writeU8(10);
-    text.writeU8(0x8F);
-    text.writeU16(1);
-    text.writeBytes(rgba(1, 2, 3, 255));
-    text.writeU16(100);
-    text.writeU16(200);
-    text.writeU16(400);
-    text.writeU8(2);
-    text.writeUB(0, 1);
-    text.writeSB(300, 10);
-    text.writeUB(1, 1);
-    text.writeSB(250, 10);
-    text.writeU8(0x82);
-    text.writeU16(700);
-    text.writeU8(1);
-    text.writeUB(1, 1);
-    text.writeSB(100, 10);
+    // 1 glyph bit, 10 advance bits; font 1, colour, x 100, y 200, height 400, two glyphs.
+    text.writeBytes(QByteArray::fromHex("01 0A 8F 0100 010203FF 6400 C800 9001 02"));
+    put(text, {{0, 1}, {300, -10}, {1, 1}, {250, -10}});
+    text.writeBytes(QByteArray::fromHex("82 BC02 01")); // y 700, one glyph
+    put(text, {{1, 1}, {100, -10}});
     text.writeU8(0);
-    const QByteArray fontTag = tag(48, font);
     const auto movie = readNative(movieFile(fontTag + tag(33, text.bytes())));
     QVERIFY(movie);
 
@@ -793,19 +693,9 @@ void TestSwfMovie::fontAndText()
     QCOMPARE(second.color, QColor(1, 2, 3));
     QCOMPARE(std::tuple(second.x, second.y, second.height), std::tuple(650.0, 700.0, quint16(400)));
 
-    BitWriter pastFont;
-    pastFont.writeU16(3);
-    pastFont.writeBytes(QByteArray::fromHex("00"
-                                            "00"
-                                            "0200"
-                                            "88"
-                                            "0100"
-                                            "6400"
-                                            "01"));
-    pastFont.writeUB(2, 2);
-    pastFont.writeSB(0, 2);
-    pastFont.writeU8(0);
-    const ReadResult result = swf::readMovie(movieFile(fontTag + tag(33, pastFont.bytes())));
+    // Glyph 2 (of two), in 2 glyph bits.
+    const QByteArray pastFont = QByteArray::fromHex("0300 00 00 02 00 88 0100 6400 01 80 00");
+    const ReadResult result = swf::readMovie(movieFile(fontTag + tag(33, pastFont)));
     QCOMPARE(result.verdict, Verdict::Unsupported);
     QVERIFY2(result.reason.contains(QLatin1String("glyph 2 of a font with 2")),
              qPrintable(result.reason));
