@@ -21,6 +21,10 @@ constexpr int morphRatiosKept = 64;
 constexpr qint64 morphEdgesKept = 4 * Limits::edgesPerShape;
 // Colour-transformed copies of bitmaps, in pixels, before they are dropped.
 constexpr qint64 transformedPixelsKept = 16 * 1024 * 1024;
+// A sprite used as a mask is the union of its children; past this many path
+// elements the union costs too much and the children's areas are just put
+// together.
+constexpr int unionElements = 20000;
 // See Renderer::paint.
 constexpr double aliasedShift = 1.0 / 256;
 // Past this, a display tree is deeper than any the stage builds.
@@ -434,7 +438,12 @@ QPainterPath Renderer::Painting::area(const DisplayObject &object, const QTransf
             if (child.clipDepth > 0)
                 continue;
             const QPainterPath part = area(child, child.matrix * transform, nesting + 1);
-            result = result.isEmpty() ? part : result.united(part);
+            if (result.isEmpty())
+                result = part;
+            else if (result.elementCount() + part.elementCount() <= unionElements)
+                result = result.united(part);
+            else
+                result.addPath(part); // where two parts overlap, the mask has a gap
         }
         break;
     case CharacterKind::Text:

@@ -228,9 +228,10 @@ void RendererTest::draws_data()
               1);
     }) << QList<Probe>{{{20, 20}, red}, {{50, 50}, white}, {{80, 50}, red}};
     QTest::newRow("two fills share an edge") << SceneBuilder([](Scene &s) {
-        // Left half red, right half blue: the middle edge goes down with red on its right.
+        // Red on the left, blue on the right of a middle edge that goes down,
+        // bulging to x = 60 px, with red on its right.
         const QPointF top(1000, 200), bottom(1000, 1800);
-        QList<Edge> edges{{top, {}, bottom, false, 2, 1, 0},
+        QList<Edge> edges{{top, {1400, 1000}, bottom, true, 2, 1, 0},
                           {bottom, {}, {200, 1800}, false, 0, 1, 0},
                           {{200, 1800}, {}, {200, 200}, false, 0, 1, 0},
                           {{200, 200}, {}, top, false, 0, 1, 0},
@@ -238,7 +239,7 @@ void RendererTest::draws_data()
                           {{1800, 200}, {}, {1800, 1800}, false, 0, 2, 0},
                           {{1800, 1800}, {}, bottom, false, 0, 2, 0}};
         s.add(1, shapeOf(edges, {solid(red), solid(blue)}), 1);
-    }) << QList<Probe>{{{30, 50}, red}, {{70, 50}, blue}, {{95, 50}, white}};
+    }) << QList<Probe>{{{30, 50}, red}, {{56, 50}, red}, {{64, 50}, blue}, {{95, 50}, white}};
     QTest::newRow("edges out of order join") << SceneBuilder([](Scene &s) {
         QList<Edge> edges = rectangle({10, 10, 40, 40}, 0, 1);
         std::swap(edges[0], edges[2]);
