@@ -161,6 +161,10 @@ void SoundOutput::run(const std::shared_ptr<Shared> &shared)
                 shared->mixer.stopAllSounds();
                 continue;
             }
+            // The blocking writes keep the device about as full as asked.
+            // pa_simple can only measure it by waiting on the server, which
+            // starves the device while it starts.
+            shared->delayFrames = qint64(deviceLatencyUs * swf::mixRate / 1000000);
             shared->device = Device::Open;
             idleFrames = 0;
         }
@@ -173,8 +177,6 @@ void SoundOutput::run(const std::shared_ptr<Shared> &shared)
             shared->mixer.stopAllSounds();
             continue;
         }
-        const pa_usec_t delay = pa_simple_get_latency(device, nullptr);
-        shared->delayFrames = qint64(delay == pa_usec_t(-1) ? 0 : delay * swf::mixRate / 1000000);
         idleFrames = shared->mixer.isQuiet() ? idleFrames + blockFrames : 0;
         if (idleFrames >= idleFramesBeforeClosing)
             close(Device::Closed);

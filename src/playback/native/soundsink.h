@@ -27,7 +27,10 @@ public:
     virtual void streamStopped(const void *owner) = 0;
     // How far the stream of owner has played, in frames of its timeline
     // since it started, or -1 when nothing plays it (no sound device). The
-    // stage keeps a timeline with a stream in step with it.
+    // stage keeps a timeline with a stream in step with it. A frame is the
+    // head's samplesPerBlock; the count follows the device's clock from the
+    // stream's first block, so a block that comes late never holds it back
+    // (the part of that block whose time has passed is not heard).
     virtual double streamPosition(const void *owner) const = 0;
 };
 
