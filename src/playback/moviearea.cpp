@@ -22,6 +22,10 @@ MovieArea::MovieArea(const AppFolder &folder, const QString &webModule, QWidget 
       m_layout(new QStackedLayout(this)), m_native(new NativePlayer(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
+    // Both players stay visible, the one playing on top: the web engine
+    // holds back a page it takes for hidden, and the web player has to get
+    // its movie going while the native one still shows the last.
+    m_layout->setStackingMode(QStackedLayout::StackAll);
     m_layout->addWidget(m_native);
     setFocusProxy(m_native);
     connect(m_native, &NativePlayer::movieShown, this, [this] {

@@ -1,6 +1,7 @@
 #ifndef ZORVINA_MOVIEAREA_H
 #define ZORVINA_MOVIEAREA_H
 
+#include "appfolder.h"
 #include "fallbackplayer.h"
 #include "moviefile.h"
 #include "movieplayer.h"
@@ -8,7 +9,6 @@
 #include <QWidget>
 #include <memory>
 
-class AppFolder;
 class NativePlayer;
 class QStackedLayout;
 namespace swf {
@@ -49,7 +49,7 @@ private:
     void onWebShown(const QString &path);
     void onWebFailed(const QString &path);
 
-    const AppFolder &m_folder;
+    const AppFolder m_folder;
     const QString m_webModule;
     MovieFile m_movieFile;
     QStackedLayout *m_layout;

@@ -24,11 +24,11 @@ quint64 hashObject(const swf::DisplayObject &object, quint64 key)
 {
     const QTransform &m = object.matrix;
     const swf::ColorTransform &c = object.colorTransform;
-    for (double value : {double(object.depth), double(object.characterId), m.m11(), m.m12(),
-                         m.m21(), m.m22(), m.dx(), m.dy(), double(c.rMult), double(c.gMult),
-                         double(c.bMult), double(c.aMult), double(c.rAdd), double(c.gAdd),
-                         double(c.bAdd), double(c.aAdd), double(object.ratio),
-                         double(object.clipDepth), double(object.currentFrame)})
+    for (double value :
+         {double(object.depth), double(object.characterId), m.m11(), m.m12(), m.m21(), m.m22(),
+          m.dx(), m.dy(), double(c.rMult), double(c.gMult), double(c.bMult), double(c.aMult),
+          double(c.rAdd), double(c.gAdd), double(c.bAdd), double(c.aAdd), double(object.ratio),
+          double(object.clipDepth), double(object.currentFrame)})
         key = mix(key, value);
     for (const swf::DisplayObject &child : object.children)
         key = hashObject(child, key);
@@ -119,8 +119,7 @@ void NativePlayer::paintEvent(QPaintEvent *)
     }
     const swf::Movie &movie = m_stage->movie();
     painter.fillRect(rect(), movie.background);
-    painter.setRenderHint(QPainter::Antialiasing, m_quality != Quality::Low);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_quality == Quality::High);
+    m_renderer->setHighQuality(m_quality == Quality::High);
     m_renderer->paint(painter, m_stage->root(), swf::Renderer::showAll(movie.stage, rect()));
     m_paintedKey = pictureKey();
     if (m_firstFramePending) {
@@ -147,14 +146,12 @@ QMenu *NativePlayer::createMenu()
         action->setEnabled(loaded);
         return action;
     };
-    QAction *play = addItem("play", QStringLiteral("播放"), [this] {
-        m_stage->isPlaying() ? m_stage->stop() : m_stage->play();
-    });
+    QAction *play = addItem("play", QStringLiteral("播放"),
+                            [this] { m_stage->isPlaying() ? m_stage->stop() : m_stage->play(); });
     play->setCheckable(true);
     play->setChecked(loaded && m_stage->isPlaying());
-    QAction *loop = addItem("loop", QStringLiteral("循环"), [this] {
-        m_stage->setLooping(!m_stage->looping());
-    });
+    QAction *loop = addItem("loop", QStringLiteral("循环"),
+                            [this] { m_stage->setLooping(!m_stage->looping()); });
     loop->setCheckable(true);
     loop->setChecked(loaded && m_stage->looping());
     menu->addSeparator();
@@ -175,7 +172,6 @@ QMenu *NativePlayer::createMenu()
     qualityMenu->setObjectName(QStringLiteral("quality"));
     auto *qualities = new QActionGroup(qualityMenu);
     const std::pair<Quality, QString> levels[] = {{Quality::Low, QStringLiteral("低")},
-                                                  {Quality::Medium, QStringLiteral("中")},
                                                   {Quality::High, QStringLiteral("高")}};
     for (const auto &[level, text] : levels) {
         QAction *action = qualityMenu->addAction(text, this, [this, q = level] { setQuality(q); });

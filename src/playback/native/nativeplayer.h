@@ -23,7 +23,8 @@ class NativePlayer : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Quality { Low, Medium, High };
+    // Low draws without antialiasing and bitmap smoothing, for a slow machine.
+    enum class Quality { Low, High };
 
     explicit NativePlayer(QWidget *parent = nullptr);
     ~NativePlayer() override;
