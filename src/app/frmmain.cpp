@@ -149,10 +149,17 @@ void frmMain::load()
     }
     List1->selectText(remembered);
 
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                    screen()->availableGeometry()));
+    setGeometry(placement(size(), screen()->availableGeometry()));
     List1->setFocus();
     m_state = State::Running;
+}
+
+QRect frmMain::placement(const QSize &window, const QRect &available)
+{
+    QRect placed = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window, available);
+    placed.moveLeft(qMax(placed.left(), available.left()));
+    placed.moveTop(qMax(placed.top(), available.top()));
+    return placed;
 }
 
 void frmMain::PlayMyFile()

@@ -40,6 +40,12 @@ public:
     // The application-wide pointer: 0 the default one, 99 the custom one.
     int pointerSetting() const { return m_pointerSetting; }
 
+    // Where a window of the given size goes on a screen with the available
+    // area: centred, but never with its top or left edge off the screen, so
+    // that on a screen smaller than the window the search box, the list and
+    // the keyboard's way to every control stay within reach.
+    static QRect placement(const QSize &window, const QRect &available);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -23,6 +23,8 @@ class TestMainWindow : public QObject
 
 private Q_SLOTS:
     void layoutAndLook();
+    void placedOnTheScreen_data();
+    void placedOnTheScreen();
 
     void startUpFromTheFiles_data();
     void startUpFromTheFiles();
@@ -153,6 +155,25 @@ void TestMainWindow::playerMessageWaitsForStartUp()
     QCOMPARE(dialogs.messages, QStringList{QStringLiteral("player")});
     held.showMessage(QStringLiteral("again"));
     QCOMPARE(dialogs.messages.last(), QStringLiteral("again"));
+}
+
+void TestMainWindow::placedOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("fits: centred") << QRect(0, 0, 1024, 768) << QPoint(162, 119);
+    QTest::newRow("fits beside a panel") << QRect(100, 30, 924, 738) << QPoint(212, 134);
+    // Doubled by the display's scale factor, 1024x768 holds 512x384.
+    QTest::newRow("smaller: top left") << QRect(0, 0, 512, 384) << QPoint(0, 0);
+    QTest::newRow("too low only") << QRect(0, 24, 1024, 400) << QPoint(162, 24);
+    QTest::newRow("too narrow only") << QRect(-600, 0, 600, 800) << QPoint(-600, 135);
+}
+
+void TestMainWindow::placedOnTheScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(frmMain::placement(QSize(701, 531), available), QRect(topLeft, QSize(701, 531)));
 }
 
 void TestMainWindow::closeRemembersAndSaysGoodbye_data()
