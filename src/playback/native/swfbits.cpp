@@ -25,7 +25,7 @@ void Reader::align()
     ++m_pos;
 }
 
-quint32 Reader::ub(int bits)
+quint32 Reader::ubNearEnd(int bits)
 {
     if (bits == 0)
         return 0;

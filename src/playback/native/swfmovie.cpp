@@ -88,6 +88,10 @@ QString unsupportedTag(int code)
     case 57:
     case 71:
         return QStringLiteral("imported assets");
+    case 90:
+        return QStringLiteral("JPEG with a deblocking filter");
+    case 91:
+        return QStringLiteral("OpenType font");
     }
     return QStringLiteral("not understood");
 }
@@ -268,9 +272,6 @@ void MovieReader::readTimeline(Reader &in, TimelineState &state)
         try {
             readTag(tag, state);
         } catch (const Refusal &refusal) {
-            // Sprites report their inner tag already.
-            if (tag.code == 39)
-                throw;
             refuse(QStringLiteral("tag %1: %2").arg(tag.code).arg(refusal.reason));
         }
     }
