@@ -1,9 +1,10 @@
 #include "appfolder.h"
 #include "dialogs.h"
 #include "frmmain.h"
+#include "moviearea.h"
+#include "runlock.h"
 #include "sessionend.h"
 #include "startup.h"
-#include "moviearea.h"
 #include "webengineenvironment.h"
 
 #include <QApplication>
@@ -21,6 +22,11 @@ int main(int argc, char *argv[])
     SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
+    const RunLock lock(folder);
+    if (lock.heldElsewhere()) {
+        dialogs.showMessage(nullptr, QStringLiteral("Zorvina 已经打开了，请使用已经打开的窗口。"));
+        return 0;
+    }
     auto *player = new MovieArea(
         folder, QCoreApplication::applicationDirPath() + QStringLiteral("/zorvina-webplayer.so"));
     frmMain window(folder, *player, dialogs);
