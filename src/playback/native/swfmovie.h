@@ -23,23 +23,23 @@ namespace swf {
 
 // The player's limits. A movie past any of them is not played natively.
 namespace Limits {
-constexpr qint64 fileBytes = 64 * 1024 * 1024; // after decompression
-constexpr int frames = 16000;                  // per timeline
+constexpr qint64 fileBytes = 64 * 1024 * 1024;     // after decompression
+constexpr int frames = 16000;                       // per timeline
 constexpr int characters = 65535;
-constexpr int depth = 65535;      // depths 1..depth (PlaceObject may use 0..65535)
-constexpr int spriteNesting = 16; // sprite inside sprite inside ...
+constexpr int depth = 65535;                        // depths 1..depth (PlaceObject may use 0..65535)
+constexpr int spriteNesting = 16;                   // sprite inside sprite inside ...
 constexpr int edgesPerShape = 200000;
 constexpr int stylesPerShape = 4096;
 constexpr int gradientStops = 15;
-constexpr int bitmapSide = 8191;                  // pixels, either side
-constexpr qint64 bitmapPixels = 16 * 1024 * 1024; // per bitmap
+constexpr int bitmapSide = 8191;                    // pixels, either side
+constexpr qint64 bitmapPixels = 16 * 1024 * 1024;   // per bitmap
 constexpr qint64 allBitmapPixels = 64 * 1024 * 1024;
 constexpr int glyphsPerFont = 65535;
 constexpr int textRecords = 10000;
-constexpr qint64 soundSamples = 44100 * 60 * 10; // ten minutes per sound, per channel
-constexpr int actionsPerFrame = 100000;          // actions executed for one frame
-constexpr int actionBytes = 1024 * 1024;         // per action block
-constexpr int displayObjects = 100000;           // live on all timelines together
+constexpr qint64 soundSamples = 44100 * 60 * 10;   // ten minutes per sound, per channel
+constexpr int actionsPerFrame = 100000;             // actions executed for one frame
+constexpr int actionBytes = 1024 * 1024;            // per action block
+constexpr int displayObjects = 100000;              // live on all timelines together
 // Edges, glyph outlines, text glyphs, frames, display commands, sound starts
 // and labels of one movie together: what the file can make the reader hold.
 constexpr qint64 decodedItems = 2000000;
@@ -155,8 +155,8 @@ struct Font
 
 struct TextGlyph
 {
-    int index = 0;      // into the font's glyphs
-    qint32 advance = 0; // twips
+    int index = 0;       // into the font's glyphs
+    qint32 advance = 0;  // twips
 };
 
 struct TextRecord
@@ -220,11 +220,11 @@ struct DisplayCommand
     enum class Kind { Place, Remove };
     Kind kind = Kind::Place;
     int depth = 0;
-    bool move = false; // PlaceObject2/3's move flag
+    bool move = false;                 // PlaceObject2/3's move flag
     std::optional<quint16> characterId;
-    std::optional<QTransform> matrix; // twips
+    std::optional<QTransform> matrix;  // twips
     std::optional<ColorTransform> colorTransform;
-    std::optional<quint16> ratio; // morph ratio, 0..65535
+    std::optional<quint16> ratio;      // morph ratio, 0..65535
     std::optional<QString> name;
     std::optional<int> clipDepth;
 };
@@ -235,15 +235,14 @@ struct Frame
 {
     QList<DisplayCommand> commands;
     QList<SoundStart> sounds;
-    QList<QByteArray> actions;             // raw AVM1 bytes, each block bounded
+    QList<QByteArray> actions;         // raw AVM1 bytes, each block bounded
     std::optional<QByteArray> streamBlock; // this frame's SoundStreamBlock, if any
 };
 
 struct Timeline
 {
     QList<Frame> frames; // at least one
-    QHash<QString, int>
-        labels; // label (compared case-insensitively, stored lower case) -> frame index
+    QHash<QString, int> labels; // label (compared case-insensitively, stored lower case) -> frame index
     std::optional<StreamHead> stream;
 };
 
