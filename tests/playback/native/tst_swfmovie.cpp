@@ -214,6 +214,7 @@ void TestSwfMovie::headers_data()
     const QRectF stage(0, 0, 11000, 8000);
     QTest::newRow("uncompressed") << plain << 9 << stage << 24.0 << QColor(10, 20, 30);
     QTest::newRow("zlib") << zlibFile(plain) << 9 << stage << 24.0 << QColor(10, 20, 30);
+    // lzma.swf: version 13, that stage at 12 fps, background (10, 20, 30), one empty frame.
     QTest::newRow("lzma") << readData(QStringLiteral("lzma.swf")) << 13 << stage << 12.0
                           << QColor(10, 20, 30);
     QByteArray trailing = plain + "trailing bytes past the declared length";
