@@ -157,6 +157,16 @@ Pcm decodeUncompressed(Sound::Format format, int rate, bool is16Bit, bool stereo
                : decodePcm(data, is16Bit, channels, nativeFrameBound(rate));
 }
 
+// In pieces, so that the bound on the output is checked as it grows: a few
+// bytes of MP3 can make many samples.
+void feedBounded(Mp3Decoder &decoder, const QByteArray &bytes, qsizetype from, Pcm &out)
+{
+    constexpr qsizetype piece = 16 * 1024;
+    for (qsizetype at = from; at < bytes.size() && out.size() / 2 < Limits::soundSamples;
+         at += piece)
+        decoder.feed(bytes.constData() + at, std::min(piece, bytes.size() - at), out);
+}
+
 } // namespace
 
 Resampler::Resampler(double rate, int channels)
@@ -185,7 +195,6 @@ void Resampler::push(const qint16 *samples, qsizetype frames, Pcm &out)
         m_next = 0;
         m_started = true;
     }
-    out.reserve(out.size() + 2 * (qsizetype((frames - m_next) / m_step) + 2));
     for (;; m_next += m_step) {
         if (m_next < 0) {
             put(m_held, samples, m_next + 1, out);
@@ -290,11 +299,7 @@ Pcm decodeSound(const Sound &sound)
     Pcm out;
     if (sound.format == Sound::Format::Mp3) {
         Mp3Decoder decoder(sound.seekSamples);
-        constexpr qsizetype chunk = 16 * 1024;
-        for (qsizetype at = 0; at < sound.data.size() && out.size() / 2 < Limits::soundSamples;
-             at += chunk) {
-            decoder.feed(sound.data.constData() + at, std::min(chunk, sound.data.size() - at), out);
-        }
+        feedBounded(decoder, sound.data, 0, out);
         decoder.finish(out);
     } else if (isMovieRate(sound.rate)) {
         const int channels = sound.stereo ? 2 : 1;
@@ -328,8 +333,7 @@ void StreamDecoder::decode(const QByteArray &block, Pcm &out)
     // continuous decoder has no use for.
     constexpr int mp3BlockHeader = 4;
     if (m_mp3) {
-        if (block.size() > mp3BlockHeader)
-            m_mp3->feed(block.constData() + mp3BlockHeader, block.size() - mp3BlockHeader, out);
+        feedBounded(*m_mp3, block, mp3BlockHeader, out);
         return;
     }
     if (!isMovieRate(m_head.rate))

@@ -54,7 +54,6 @@ public:
     // far as it can, and a decoder that gave up takes nothing more.
     void feed(const char *bytes, qsizetype size, Pcm &out);
     void finish(Pcm &out);
-    bool failed() const { return m_handle == nullptr; }
 
 private:
     void take(const qint16 *samples, qsizetype count, Pcm &out);

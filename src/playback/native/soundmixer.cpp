@@ -278,10 +278,4 @@ bool SoundMixer::isQuiet() const
                                            [](const auto &s) { return s->queued.isEmpty(); });
 }
 
-int SoundMixer::voiceCount() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return int(m_voices.size());
-}
-
 } // namespace swf

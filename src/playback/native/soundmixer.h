@@ -40,7 +40,6 @@ public:
     void mix(qint16 *out, int frames);
     // Nothing sounds now and nothing waits to sound.
     bool isQuiet() const;
-    int voiceCount() const;
 
     // The sound decoded, from the cache when it was decoded lately.
     std::shared_ptr<const Pcm> decoded(const std::shared_ptr<const Sound> &sound);

@@ -113,7 +113,7 @@ QByteArray mp3Bytes(QList<qint16> samples, int rate, int channels, int *delay = 
     lame_set_out_samplerate(lame, rate);
     lame_set_num_channels(lame, channels);
     lame_set_mode(lame, channels == 2 ? JOINT_STEREO : MONO);
-    lame_set_brate(lame, rate == 44100 ? 128 : 64);
+    lame_set_brate(lame, rate == 44100 ? 128 : rate == 8000 ? 16 : 64);
     lame_set_bWriteVbrTag(lame, 0);
     lame_init_params(lame);
     QByteArray mp3(samples.size() * 2 + 16384, '\0');
@@ -322,9 +322,11 @@ void TestSound::boundedDecoding_data()
     row("adpcm cut in codes", F::Adpcm, adpcm.left(3000), 2990, 3000);
     row("adpcm cut in a header", F::Adpcm, adpcm.left(secondHeader), 4096, 4096);
     row("one byte", F::Adpcm, QByteArray(1, '\xff'), 0, 0);
-    // Eleven minutes of 8-bit stereo at 5512 Hz: the decoder stops at ten.
-    row("too long", F::PcmLittle, QByteArray(2 * 5513 * 60 * 11, '\xc8'), Limits::soundSamples,
+    // Eleven minutes: the decoder stops at ten.
+    row("pcm too long", F::PcmLittle, QByteArray(2 * 5513 * 60 * 11, '\xc8'), Limits::soundSamples,
         Limits::soundSamples, 5512, false);
+    row("mp3 too long", F::Mp3, mp3Bytes(tone(8000, 8000, 1), 8000, 1).repeated(11 * 60),
+        Limits::soundSamples, Limits::soundSamples);
 }
 
 void TestSound::boundedDecoding()
