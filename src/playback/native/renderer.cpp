@@ -484,9 +484,10 @@ void Renderer::paint(QPainter &painter, const DisplayObject &root, const QTransf
     const double margin = 64;
     const QRectF visible = QRectF(painter.viewport()).adjusted(-margin, -margin, margin, margin);
     Painting painting{painter, *m_movie, *m_cache, toDevice, visible, m_highQuality};
-    // Without antialiasing, a pixel whose centre lies exactly on an edge
-    // belongs to the shape on the edge's right or lower side in Flash, to the
-    // other side in Qt; a shift far below a pixel moves such centres across.
+    // Without antialiasing, Qt draws a one-pixel line centred on a pixel
+    // border on the pixel after the border, Flash on the one before. A shift
+    // well below Qt's 1/64 pixel grid for filled outlines moves only such
+    // lines across.
     const QTransform device =
         m_highQuality ? toDevice
                       : toDevice * QTransform::fromTranslate(-aliasedShift, -aliasedShift);

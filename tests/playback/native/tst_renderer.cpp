@@ -70,6 +70,7 @@ struct Scene
 {
     std::shared_ptr<Movie> movie = std::make_shared<Movie>();
     DisplayObject root;
+    bool highQuality = true;
 
     DisplayObject &add(quint16 id, std::shared_ptr<Shape> shape, int depth)
     {
@@ -82,7 +83,9 @@ struct Scene
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        Renderer(movie).paint(painter, root, QTransform::fromScale(0.05, 0.05));
+        Renderer renderer(movie);
+        renderer.setHighQuality(highQuality);
+        renderer.paint(painter, root, QTransform::fromScale(0.05, 0.05));
         return image;
     }
 };
@@ -379,6 +382,13 @@ void RendererTest::draws_data()
             << SceneBuilder([font3](Scene &s) { addText(s, font3); })
             << QList<Probe>{
                    {{20, 50}, blue}, {{32, 50}, white}, {{45, 50}, blue}, {{45, 35}, white}};
+    }
+    // An edge 0.3 px into a pixel column: blended, or not at all.
+    for (const bool high : {true, false}) {
+        QTest::addRow("edge at high quality %d", high) << SceneBuilder([high](Scene &s) {
+            s.highQuality = high;
+            s.add(1, square(solid(red), {10.3, 10.3, 20, 20}), 1);
+        }) << QList<Probe>{{{10, 20}, high ? QColor(255, 77, 77) : red}, {{9, 20}, white}};
     }
     QTest::newRow("singular matrix draws nothing") << SceneBuilder([](Scene &s) {
         s.add(1, square(solid(red)), 1).matrix = QTransform(1, 0, 1, 0, 0, 0);
