@@ -8,6 +8,7 @@
 #include "webengineenvironment.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -22,6 +23,13 @@ int main(int argc, char *argv[])
     SessionEndWatcher sessionEnd;
     const AppFolder folder = AppFolder::ofProgram();
     MessageBoxes dialogs;
+    if (!folder.canWrite()) {
+        // Installed for a user whose home folder is missing, unset or not
+        // theirs to write in: said once, before anything fails quietly.
+        dialogs.showMessage(nullptr, QStringLiteral("无法使用你的数据文件夹“") +
+                                         QDir::toNativeSeparators(folder.writingPath()) +
+                                         QStringLiteral("”：汉字动画无法播放，最后学习的字也无法记住。"));
+    }
     const RunLock lock(folder);
     if (lock.heldElsewhere()) {
         dialogs.showMessage(nullptr, QStringLiteral("Zorvina 已经打开了，请使用已经打开的窗口。"));

@@ -35,6 +35,12 @@ bool AppFolder::isWritable(const QString &path)
     return true;
 }
 
+bool AppFolder::canWrite() const
+{
+    makeWritingFolders();
+    return isWritable(m_writingPath);
+}
+
 void AppFolder::makeWritingFolders() const
 {
     if (m_writingPath == m_path)

@@ -33,6 +33,10 @@ public:
     // Creates the writing folder and its working folders when they are the
     // user's, which may not exist yet. Failures show up at the first write.
     void makeWritingFolders() const;
+    // Makes the writing folders when they are the user's, and tells whether
+    // the program can write there; when it cannot, no movie can be staged
+    // and the character cannot be remembered.
+    bool canWrite() const;
 
     QString characterList() const;
     QString rememberedCharacter() const;

@@ -55,7 +55,7 @@ void TestAppFolder::installedWithAUserFolder()
 
     // Nothing is made before it is needed, nothing in the program's folder.
     QVERIFY(!QFileInfo::exists(user));
-    folder.makeWritingFolders();
+    QVERIFY(folder.canWrite());
     QVERIFY(QFileInfo(user + QStringLiteral("/Temp")).isDir());
     QVERIFY(QFileInfo(user + QStringLiteral("/Work")).isDir());
 
@@ -76,6 +76,11 @@ void TestAppFolder::installedWithAUserFolder()
     QCOMPARE(folder.movie(QStringLiteral("人")), program.file(QStringLiteral("/hanzi/人.haz")));
     QCOMPARE(folder.movie(QStringLiteral("口")), user + QStringLiteral("/hanzi/口.haz"));
     QCOMPARE(folder.movie(QStringLiteral("手")), program.file(QStringLiteral("/hanzi/手.haz")));
+
+    // A home folder that cannot hold the user's folder (here: a file where
+    // a folder should be) is told apart at once.
+    QVERIFY(QFile(home.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly));
+    QVERIFY(!AppFolder(program.path(), home.filePath(QStringLiteral("file/share/Zorvina"))).canWrite());
 
     // A portable folder makes nothing: its working folders are part of it.
     QVERIFY(QDir(program.path()).rmdir(QStringLiteral("Temp")));
