@@ -19,6 +19,18 @@ namespace {
 
 const QString leadsOutside = QStringLiteral("链接指向所在文件夹以外的地方");
 const QString notRegular = QStringLiteral("不是普通文件");
+const QString dangling = QStringLiteral("链接指向的文件不存在");
+
+// Whether path is a link to a place inside its own folder where nothing is.
+bool danglesInside(const QFileInfo &info)
+{
+    if (!info.isSymLink() || info.exists())
+        return false;
+    QString inside = QFileInfo(info.path()).canonicalFilePath();
+    if (!inside.endsWith(QLatin1Char('/')))
+        inside += QLatin1Char('/');
+    return QDir::cleanPath(info.symLinkTarget()).startsWith(inside);
+}
 
 bool syncToDisk(QFileDevice &file)
 {
@@ -104,6 +116,8 @@ QByteArray readRegularFile(const QString &path, qint64 limit)
 void replaceFile(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo info(path);
+    if (danglesInside(info))
+        throw FileError(FileError::Kind::WriteFailed, path, dangling);
     if (!linksStayInside(info.path(), path))
         throw FileError(FileError::Kind::WriteFailed, path, leadsOutside);
     if (info.exists() && !info.isFile())

@@ -104,6 +104,7 @@ void TestTextFile::writing_data()
     QTest::newRow("no such folder") << QStringLiteral("no folder") << c << QByteArray();
     QTest::newRow("disk full") << QStringLiteral("disk full") << c << QByteArray();
     QTest::newRow("link outside") << QStringLiteral("link outside") << c << QByteArray();
+    QTest::newRow("dangling link") << QStringLiteral("dangling link") << c << QByteArray();
     QTest::newRow("folder") << QStringLiteral("folder") << c << QByteArray();
 }
 
@@ -123,6 +124,8 @@ void TestTextFile::writing()
         name = QStringLiteral("/none/config.ini");
     if (setUp == QLatin1String("link outside"))
         dir.link(name, outside.file(QStringLiteral("/old")));
+    else if (setUp == QLatin1String("dangling link"))
+        dir.link(name, dir.file(QStringLiteral("/gone.ini")));
     else if (setUp == QLatin1String("folder"))
         QDir(dir.path()).mkdir(name.mid(1));
     else if (setUp != QLatin1String("no folder"))
@@ -138,6 +141,12 @@ void TestTextFile::writing()
     } catch (const FileError &error) {
         QVERIFY2(bytes.isNull(), qPrintable(error.message()));
         QCOMPARE(error.kind(), FileError::Kind::WriteFailed);
+        // A link is told apart by where it leads, even when that is nowhere.
+        if (setUp.contains(QLatin1String("link")))
+            QVERIFY2(error.message().contains(setUp == QLatin1String("link outside")
+                                                  ? QStringLiteral("以外的地方")
+                                                  : QStringLiteral("指向的文件不存在")),
+                     qPrintable(error.message()));
         if (QFileInfo(dir.file(name)).isFile())
             QCOMPARE(dir.read(name), old);
     }
