@@ -15,6 +15,10 @@ constexpr int idleFramesBeforeClosing = 2 * swf::mixRate;
 // Short enough that a syllable starts with its frame, long enough not to
 // break up when the program is busy for a moment.
 constexpr pa_usec_t deviceLatencyUs = 60000;
+// The blocking writes keep the device about as full as asked: that stands
+// for the sound on its way to the speaker. pa_simple can only measure it by
+// waiting on the server, which starves the device while it starts.
+constexpr qint64 deviceDelayFrames = qint64(deviceLatencyUs) * swf::mixRate / 1000000;
 
 pa_simple *openDevice(int &error)
 {
@@ -48,7 +52,6 @@ struct SoundOutput::Shared
     bool flush = false;    // drop what the device holds
     bool finished = false; // the thread is about to end
     std::atomic<Device> device{Device::Closed};
-    std::atomic<qint64> delayFrames{0};
 };
 
 SoundOutput::SoundOutput() : m_shared(std::make_shared<Shared>())
@@ -128,7 +131,7 @@ double SoundOutput::streamPosition(const void *owner) const
 {
     if (m_shared->device != Device::Open)
         return -1;
-    return m_shared->mixer.streamPosition(owner, m_shared->delayFrames);
+    return m_shared->mixer.streamPosition(owner, deviceDelayFrames);
 }
 
 void SoundOutput::run(const std::shared_ptr<Shared> &shared)
@@ -161,10 +164,6 @@ void SoundOutput::run(const std::shared_ptr<Shared> &shared)
                 shared->mixer.stopAllSounds();
                 continue;
             }
-            // The blocking writes keep the device about as full as asked.
-            // pa_simple can only measure it by waiting on the server, which
-            // starves the device while it starts.
-            shared->delayFrames = qint64(deviceLatencyUs * swf::mixRate / 1000000);
             shared->device = Device::Open;
             idleFrames = 0;
         }
