@@ -11,6 +11,8 @@ constexpr int fullLevel = 32768;
 constexpr std::size_t maxVoices = 64;
 // A stream far ahead of its clock keeps this much and drops the rest.
 constexpr qint64 maxQueuedFrames = 10 * mixRate;
+// Each stream holds a decoder: timelines past these stay silent.
+constexpr std::size_t maxStreams = 32;
 
 bool sameFormat(const StreamHead &a, const StreamHead &b)
 {
@@ -184,6 +186,8 @@ void SoundMixer::streamBlock(const void *owner, const StreamHead &head, const QB
         stream = nullptr;
     }
     if (!stream) {
+        if (m_streams.size() >= maxStreams)
+            return;
         m_streams.push_back(std::make_unique<Stream>());
         stream = m_streams.back().get();
         stream->owner = owner;

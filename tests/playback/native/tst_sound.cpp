@@ -489,6 +489,12 @@ void TestSound::lateStreamBlock()
     // Silencing everything keeps the clock.
     mixer.stopAllSounds();
     QCOMPARE(mixer.streamPosition(&owner), 2.5);
+    // Timelines past the streams' bound stay silent, and their clocks unknown.
+    int owners[40];
+    for (int &other : owners)
+        mixer.streamBlock(&other, head, pcmBytes(ramp(100)));
+    QCOMPARE(mixer.streamPosition(&owners[30]), 0.0);
+    QCOMPARE(mixer.streamPosition(&owners[31]), -1.0);
 }
 
 void TestSound::withoutServer()
