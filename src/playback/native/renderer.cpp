@@ -4,7 +4,6 @@
 #include "shapepaths.h"
 
 #include <QPainter>
-
 #include <QPainterPathStroker>
 
 #include <cmath>
