@@ -46,7 +46,7 @@ public:
     // extra advance() calls the root needs to catch up with the sound heard
     // so far (frames dropped, as Flash does). 0 without a stream, without a
     // sound device, or when the pictures are not behind; at most about a
-    // second's worth of frames. The player calls it after each advance().
+    // second's worth of frames. The player adds it to each tick's advances.
     int framesBehind() const;
 
     // The movie menu's and the player's controls, acting on the root. A goto
