@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <lzma.h>
 #include <zlib.h>
 
 namespace {
@@ -311,7 +312,11 @@ void checkMp3(const Mp3Sound &sound)
         throw SwfError(QStringLiteral("MP3 data and declared sound differ in channels"));
 }
 
-QByteArray zlibCompress(const QByteArray &data)
+} // namespace
+
+namespace SwfCompression {
+
+QByteArray zlib(const QByteArray &data)
 {
     uLongf size = compressBound(uLong(data.size()));
     QByteArray out(int(size), Qt::Uninitialized);
@@ -324,7 +329,33 @@ QByteArray zlibCompress(const QByteArray &data)
     return out;
 }
 
-} // namespace
+// The "ZWS" body: the compressed size, LZMA's five property bytes, then the
+// raw stream without an end marker (the header's length says where it ends).
+QByteArray lzma(const QByteArray &data)
+{
+    lzma_options_lzma options;
+    if (lzma_lzma_preset(&options, 6))
+        throw SwfError(QStringLiteral("LZMA refused its preset"));
+    options.ext_flags = 0;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    // Past this, data that does not compress still fits.
+    QByteArray out(int(data.size() + data.size() / 2 + 4096), Qt::Uninitialized);
+    size_t written = 0;
+    const lzma_ret result = lzma_raw_buffer_encode(
+        filters, nullptr, reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size()),
+        reinterpret_cast<uint8_t *>(out.data()), &written, size_t(out.size()));
+    if (result != LZMA_OK)
+        throw SwfError(QStringLiteral("LZMA compression failed (%1)").arg(int(result)));
+    out.resize(int(written));
+    BitWriter body;
+    body.writeU32(quint32(written));
+    body.writeU8(quint8((options.pb * 5 + options.lp) * 9 + options.lc));
+    body.writeU32(options.dict_size);
+    body.writeBytes(out);
+    return body.bytes();
+}
+
+} // namespace SwfCompression
 
 void ShapePath::moveTo(QPointF point)
 {
@@ -390,7 +421,8 @@ SwfWriter::SwfWriter(const Header &header) : m_header(header)
         throw SwfError(QStringLiteral("frame rate %1 is out of range").arg(header.frameRate));
 
     BitWriter attributes;
-    attributes.writeU32(0); // local-file sandbox, ActionScript 1/2, no metadata
+    // Local-file sandbox, no metadata; ActionScript 1/2 unless asked.
+    attributes.writeU32(header.actionScript3 ? 0x08 : 0);
     writeTag(SwfTag::FileAttributes, attributes.bytes());
 }
 
@@ -518,17 +550,48 @@ QByteArray SwfWriter::finish(Compression compression)
     if (fileLength > std::numeric_limits<qint32>::max())
         throw SwfError(QStringLiteral("the movie is too large"));
     if (compression == Compression::Zlib)
-        rest = zlibCompress(rest);
+        rest = SwfCompression::zlib(rest);
+    else if (compression == Compression::Lzma)
+        rest = SwfCompression::lzma(rest);
 
     BitWriter file;
-    file.writeBytes(compression == Compression::Zlib ? QByteArrayLiteral("CWS")
-                                                     : QByteArrayLiteral("FWS"));
+    file.writeBytes(compression == Compression::Zlib   ? QByteArrayLiteral("CWS")
+                    : compression == Compression::Lzma ? QByteArrayLiteral("ZWS")
+                                                       : QByteArrayLiteral("FWS"));
     file.writeU8(quint8(m_header.version));
     file.writeU32(quint32(fileLength));
     file.writeBytes(rest);
     m_finished = true;
     m_tags.clear();
     return file.bytes();
+}
+
+void SwfWriter::rawTag(int code, const QByteArray &body)
+{
+    checkUsable();
+    if (code <= SwfTag::End || code > 0x3ff)
+        throw SwfError(QStringLiteral("tag code %1 cannot be written").arg(code));
+    if (code == SwfTag::ShowFrame) {
+        if (!body.isEmpty())
+            throw SwfError(QStringLiteral("a frame's end has no content"));
+        showFrame();
+        return;
+    }
+    writeTag(code, body);
+}
+
+quint16 SwfWriter::defineCharacter(int code, const QByteArray &bodyAfterId)
+{
+    checkUsable();
+    if (code <= SwfTag::ShowFrame || code > 0x3ff)
+        throw SwfError(QStringLiteral("tag code %1 cannot define a character").arg(code));
+    const quint16 id = nextCharacterId();
+    BitWriter out;
+    out.writeU16(id);
+    out.writeBytes(bodyAfterId);
+    writeTag(code, out.bytes());
+    m_sounds.append(false);
+    return id;
 }
 
 void SwfWriter::writeTag(int code, const QByteArray &body)

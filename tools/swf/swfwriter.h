@@ -129,8 +129,11 @@ public:
         QSize stage;             // pixels
         double frameRate = 24.0; // frames per second
         int version = 10;
+        // Marks the movie as ActionScript 3 in its FileAttributes tag.
+        bool actionScript3 = false;
     };
-    enum class Compression { None, Zlib };
+    // Lzma: the "ZWS" form of Flash Player 11 and later.
+    enum class Compression { None, Zlib, Lzma };
 
     // Checks the header and writes the FileAttributes tag, which must come
     // first.
@@ -152,6 +155,13 @@ public:
     // it is still playing.
     void startSound(quint16 soundId, bool noMultiple = false);
     void showFrame();
+
+    // Writes a tag the writer has no call for, body as given. A ShowFrame
+    // counts as a frame; the End tag is finish's alone.
+    void rawTag(int code, const QByteArray &body);
+    // Writes a character-defining tag: a new character id, then
+    // bodyAfterId. Returns the id, which placeObject accepts.
+    quint16 defineCharacter(int code, const QByteArray &bodyAfterId);
 
     int frameCount() const { return m_frameCount; }
 
@@ -179,16 +189,51 @@ namespace SwfTag {
 enum Code {
     End = 0,
     ShowFrame = 1,
+    DefineShape = 2,
+    PlaceObject = 4,
+    RemoveObject = 5,
+    DefineBits = 6,
+    JpegTables = 8,
     SetBackgroundColor = 9,
+    DefineFont = 10,
+    DefineText = 11,
     DoAction = 12,
     DefineSound = 14,
     StartSound = 15,
+    SoundStreamHead = 18,
+    SoundStreamBlock = 19,
+    DefineBitsLossless = 20,
+    DefineBitsJpeg2 = 21,
+    DefineShape2 = 22,
     PlaceObject2 = 26,
     RemoveObject2 = 28,
     DefineShape3 = 32,
+    DefineText2 = 33,
+    DefineButton2 = 34,
+    DefineBitsJpeg3 = 35,
+    DefineBitsLossless2 = 36,
+    DefineEditText = 37,
+    DefineSprite = 39,
+    FrameLabel = 43,
+    SoundStreamHead2 = 45,
+    DefineMorphShape = 46,
+    DefineFont2 = 48,
     FileAttributes = 69,
+    PlaceObject3 = 70,
+    DefineFont3 = 75,
+    DoAbc = 82,
+    DefineShape4 = 83,
+    DefineMorphShape2 = 84,
 };
 }
+
+// A movie's body after its first eight bytes, compressed as "CWS" (zlib)
+// and "ZWS" (LZMA: the compressed size and LZMA's properties ahead of the
+// stream) movies hold it.
+namespace SwfCompression {
+QByteArray zlib(const QByteArray &body);
+QByteArray lzma(const QByteArray &body);
+} // namespace SwfCompression
 
 // Twips and fixed-point conversions, range-checked.
 namespace SwfUnits {
