@@ -1385,7 +1385,7 @@ FeatureMovie thinLines()
         for (int k = 0; k < 6; ++k)
             records.change(QPointF(x + 10 * k, 10), -1, -1, i + 1)
                 .lineTo(QPointF(x + 10 * k + 15, 80));
-        records.change(QPointF(x, 100 + 10 * 0), -1, -1, i + 1).lineTo(QPointF(x + 65, 100));
+        records.change(QPointF(x, 100), -1, -1, i + 1).lineTo(QPointF(x + 65, 100));
         records.change(QPointF(x, 170), -1, -1, i + 1)
             .curveTo(QPointF(x + 30, 90), QPointF(x + 65, 170));
     }
@@ -1655,7 +1655,7 @@ FeatureMovie glyphFillSides()
     const quint16 text = movie.defineCharacter(
         SwfTag::DefineText2,
         defineText({{font, Black, {10, 120}, 100, {3, 2}, 110}}, Matrix(), true));
-    place(movie, at(1, text, Matrix::translation({0, 0})));
+    place(movie, at(1, text));
     movie.showFrame();
     return still(QStringLiteral("text-glyph-fill-sides"), movie, {1});
 }
