@@ -375,7 +375,8 @@ def fallback_time(screen, area):
 def make_fallback_movie(copy, steps):
     """Gives the character `steps` Down keys after the remembered one a movie
     with a tag the native player leaves to the web player: an unused video
-    stream, which changes nothing on the screen."""
+    stream, which changes nothing on the screen. Returns the movie's path
+    and its own bytes."""
     import zlib
     with open(os.path.join(copy, "hanzi.ini"), "rb") as f:
         characters = f.read().decode("gb18030").lstrip("\ufeff").splitlines()[0]
@@ -391,6 +392,7 @@ def make_fallback_movie(copy, steps):
     header = b"FWS" + movie[3:4] + (len(body) + 8).to_bytes(4, "little")
     with open(path, "wb") as f:
         f.write(header + body)
+    return path, movie
 
 
 def soak_marks(program, screen, soak, pace):
@@ -412,7 +414,7 @@ def program_run(app, screen, env, selections, soak, pace):
         copy = os.path.join(folder, "app")
         shutil.copytree(app, copy, symlinks=True)
         executable = os.path.join(copy, "zorvina")
-        make_fallback_movie(copy, selections + 1)
+        fallback_path, original = make_fallback_movie(copy, selections + 1)
         program, area, result = program_start(executable, screen, env)
         result["selections"] = select_times(program, screen, area, env, selections)
         fallback = fallback_time(screen, area)
@@ -421,6 +423,9 @@ def program_run(app, screen, env, selections, soak, pace):
         if soak:
             result["soak"] = soak_marks(program, screen, soak, pace)
         program_stop(program, result)
+        # The second start is on the same character, as its own movie again.
+        with open(fallback_path, "wb") as f:
+            f.write(original)
         program, area, second = program_start(executable, screen, env)
         program_stop(program, second)
         result["second"] = second
