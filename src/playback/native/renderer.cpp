@@ -1,6 +1,7 @@
 #include "renderer.h"
 
 #include "fillbrush.h"
+#include "scanfill.h"
 #include "shapepaths.h"
 
 #include <QPainter>
@@ -24,7 +25,7 @@ constexpr qint64 transformedPixelsKept = 16 * 1024 * 1024;
 // elements the union costs too much and the children's areas are just put
 // together.
 constexpr int unionElements = 20000;
-// See Renderer::paint.
+// See Renderer::Painting::stroke.
 constexpr double aliasedShift = 1.0 / 256;
 // Past this, a display tree is deeper than any the stage builds.
 constexpr int nestingLimit = Limits::spriteNesting + 4;
@@ -128,12 +129,13 @@ template <typename Draw> void forEachGlyph(const Movie &movie, const Text &text,
     }
 }
 
-// One mask of a list of siblings: its area in device pixels, and the last
-// depth it clips.
+// One mask of a list of siblings: the last depth it clips, and its area in
+// device pixels (as an outline when antialiased, as whole pixels when not).
 struct Mask
 {
     int until;
     QPainterPath area;
+    QRegion pixels;
 };
 
 } // namespace
@@ -155,7 +157,9 @@ struct Renderer::Painting
     Cache &cache;
     QTransform toDevice;
     QRectF visible; // device pixels, with room for strokes
+    QRect device;   // device pixels
     bool smoothing; // bitmaps may be smoothed
+    bool aliased;   // low quality: whole pixels, each in or out by its centre
 
     void children(const std::vector<DisplayObject> &list, const QTransform &parent,
                   const ColorTransform &parentColor, int nesting);
@@ -167,7 +171,11 @@ struct Renderer::Painting
                 const ColorTransform &color);
     void text(const Text &text, const QTransform &transform, const ColorTransform &color);
     void bitmap(quint16 id, const QTransform &transform, const ColorTransform &color);
-    QPainterPath area(const DisplayObject &object, const QTransform &transform, int nesting);
+    Mask mask(const DisplayObject &object, const QTransform &transform, int nesting);
+    void maskParts(const DisplayObject &object, const QTransform &transform, int nesting,
+                   std::vector<QPainterPath> &parts);
+    void fillPixels(const QPainterPath &path, const QBrush &brush);
+    QRegion pixelsOf(const QPainterPath &outline);
     void applyMasks(const std::vector<Mask> &masks);
 
     std::shared_ptr<ShapeEntry> shapeEntry(const DisplayObject &object);
@@ -192,7 +200,7 @@ void Renderer::Painting::children(const std::vector<DisplayObject> &list, const 
         }
         const QTransform transform = child.matrix * parent;
         if (child.clipDepth > 0) {
-            masks.push_back({child.clipDepth, area(child, transform, nesting + 1)});
+            masks.push_back(mask(child, transform, nesting + 1));
             clipChanged = true;
             continue;
         }
@@ -216,8 +224,14 @@ void Renderer::Painting::applyMasks(const std::vector<Mask> &masks)
     painter.restore();
     painter.save();
     painter.resetTransform();
-    for (const Mask &mask : masks)
-        painter.setClipPath(mask.area, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    for (const Mask &mask : masks) {
+        const Qt::ClipOperation operation =
+            painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
+        if (aliased)
+            painter.setClipRegion(mask.pixels, operation);
+        else
+            painter.setClipPath(mask.area, operation);
+    }
 }
 
 void Renderer::Painting::object(const DisplayObject &object, const QTransform &transform,
@@ -306,17 +320,49 @@ void Renderer::Painting::fill(const QPainterPath &path, const FillStyle &style,
 {
     if (style.type != FillStyle::Type::Bitmap || style.repeating) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing && style.smoothed);
-        painter.fillPath(path, brush(style, color));
+        if (aliased)
+            fillPixels(path, brush(style, color));
+        else
+            painter.fillPath(path, brush(style, color));
         return;
     }
     if (!movie.bitmaps.contains(style.bitmapId) || !isDrawable(style.bitmapMatrix))
         return;
     const QTransform shapeTransform = painter.transform();
+    const Qt::ClipOperation operation = painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
     painter.save();
-    painter.setClipPath(path, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    const auto pixels = aliased ? coveredPixels(path, shapeTransform, device) : std::nullopt;
+    if (pixels) {
+        painter.resetTransform();
+        painter.setClipRegion(*pixels, operation);
+    } else {
+        painter.setClipPath(path, operation);
+    }
     painter.setTransform(style.bitmapMatrix * shapeTransform);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing && style.smoothed);
     painter.drawImage(QPointF(0, 0), image(style.bitmapId, color));
+    painter.restore();
+}
+
+// The pixels path covers under the painter's transform, filled with brush,
+// which is given in the path's own space as for fillPath. An outline too
+// complex to cut up here is left to Qt, whose edge pixels differ a little.
+void Renderer::Painting::fillPixels(const QPainterPath &path, const QBrush &brush)
+{
+    const QTransform transform = painter.transform();
+    const auto pixels = coveredPixels(path, transform, device);
+    if (!pixels) {
+        painter.fillPath(path, brush);
+        return;
+    }
+    if (pixels->isEmpty())
+        return;
+    QBrush placed = brush;
+    placed.setTransform(brush.transform() * transform);
+    painter.save();
+    painter.resetTransform();
+    painter.setClipRegion(*pixels, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.fillRect(pixels->boundingRect(), placed);
     painter.restore();
 }
 
@@ -356,7 +402,7 @@ void Renderer::Painting::stroke(ShapeEntry &entry, int index, const QTransform &
         pen.setWidthF(std::max(1.0, style.width * scaleOf(toDevice)));
     } else if (style.width * scaleOf(transform) < 1) {
         pen.setCosmetic(true);
-    } else if (style.width * scaleOf(transform) <= 1 + 1e-6) {
+    } else if (!aliased && style.width * scaleOf(transform) <= 1 + 1e-6) {
         // Qt draws a line of one pixel with its own thin-line rule, which
         // is closer to Flash's than the filled outline.
         pen.setWidthF(style.width);
@@ -367,8 +413,17 @@ void Renderer::Painting::stroke(ShapeEntry &entry, int index, const QTransform &
             QPainterPathStroker stroker(pen);
             area = stroker.createStroke(entry.paths.lines[index]);
         }
-        painter.fillPath(*area, brush);
+        if (aliased)
+            fillPixels(*area, brush);
+        else
+            painter.fillPath(*area, brush);
         return;
+    }
+    if (aliased) {
+        // Without antialiasing, Qt draws a thin line centred on a pixel
+        // border on the pixel after the border, Flash on the one before. A
+        // shift well below a pixel moves only such lines across.
+        painter.setTransform(transform * QTransform::fromTranslate(-aliasedShift, -aliasedShift));
     }
     painter.strokePath(entry.paths.lines[index], pen);
 }
@@ -383,7 +438,10 @@ void Renderer::Painting::text(const Text &text, const QTransform &transform,
         movie, text,
         [&](const QPainterPath &outline, const QTransform &place, const QColor &glyphColor) {
             painter.setTransform(place * textTransform);
-            painter.fillPath(outline, applied(color, glyphColor));
+            if (aliased)
+                fillPixels(outline, QBrush(applied(color, glyphColor)));
+            else
+                painter.fillPath(outline, applied(color, glyphColor));
         });
 }
 
@@ -415,13 +473,42 @@ QImage Renderer::Painting::image(quint16 id, const ColorTransform &color)
     return *cache.images.insert(key, transformedImage(original, color));
 }
 
-// The area a mask lets through, in device pixels: the fills of its shapes.
-QPainterPath Renderer::Painting::area(const DisplayObject &object, const QTransform &transform,
-                                      int nesting)
+// The area a mask lets through: the fills of its shapes, put together.
+Mask Renderer::Painting::mask(const DisplayObject &object, const QTransform &transform, int nesting)
 {
-    QPainterPath result;
+    std::vector<QPainterPath> parts;
+    maskParts(object, transform, nesting, parts);
+    Mask result{object.clipDepth, {}, {}};
+    for (const QPainterPath &part : parts) {
+        if (aliased)
+            result.pixels += pixelsOf(part);
+        else if (result.area.isEmpty())
+            result.area = part;
+        else if (result.area.elementCount() + part.elementCount() <= unionElements)
+            result.area = result.area.united(part);
+        else
+            result.area.addPath(part); // where two parts overlap, the mask has a gap
+    }
+    return result;
+}
+
+// The pixels an outline in device pixels covers; one too complex to cut up
+// here goes by Qt's own flattening instead.
+QRegion Renderer::Painting::pixelsOf(const QPainterPath &outline)
+{
+    if (const auto pixels = coveredPixels(outline, QTransform(), device))
+        return *pixels;
+    return QRegion(outline.toFillPolygon().toPolygon(), outline.fillRule()) & device;
+}
+
+// The outlines of a mask in device pixels, one for each shape, text or
+// bitmap in it.
+void Renderer::Painting::maskParts(const DisplayObject &object, const QTransform &transform,
+                                   int nesting, std::vector<QPainterPath> &parts)
+{
     if (nesting > nestingLimit || !isDrawable(transform))
-        return result;
+        return;
+    QPainterPath result;
     switch (object.kind) {
     case CharacterKind::Shape:
     case CharacterKind::MorphShape:
@@ -434,15 +521,8 @@ QPainterPath Renderer::Painting::area(const DisplayObject &object, const QTransf
         break;
     case CharacterKind::Sprite:
         for (const DisplayObject &child : object.children) {
-            if (child.clipDepth > 0)
-                continue;
-            const QPainterPath part = area(child, child.matrix * transform, nesting + 1);
-            if (result.isEmpty())
-                result = part;
-            else if (result.elementCount() + part.elementCount() <= unionElements)
-                result = result.united(part);
-            else
-                result.addPath(part); // where two parts overlap, the mask has a gap
+            if (child.clipDepth <= 0)
+                maskParts(child, child.matrix * transform, nesting + 1, parts);
         }
         break;
     case CharacterKind::Text:
@@ -464,7 +544,8 @@ QPainterPath Renderer::Painting::area(const DisplayObject &object, const QTransf
     case CharacterKind::Sound:
         break;
     }
-    return result;
+    if (!result.isEmpty())
+        parts.push_back(std::move(result));
 }
 
 Renderer::Renderer(std::shared_ptr<const Movie> movie)
@@ -482,15 +563,9 @@ void Renderer::paint(QPainter &painter, const DisplayObject &root, const QTransf
     painter.setRenderHint(QPainter::Antialiasing, m_highQuality);
     const double margin = 64;
     const QRectF visible = QRectF(painter.viewport()).adjusted(-margin, -margin, margin, margin);
-    Painting painting{painter, *m_movie, *m_cache, toDevice, visible, m_highQuality};
-    // Without antialiasing, Qt draws a one-pixel line centred on a pixel
-    // border on the pixel after the border, Flash on the one before. A shift
-    // well below Qt's 1/64 pixel grid for filled outlines moves only such
-    // lines across.
-    const QTransform device =
-        m_highQuality ? toDevice
-                      : toDevice * QTransform::fromTranslate(-aliasedShift, -aliasedShift);
-    painting.children(root.children, device, ColorTransform(), 0);
+    Painting painting{painter, *m_movie,           *m_cache,      toDevice,
+                      visible, painter.viewport(), m_highQuality, !m_highQuality};
+    painting.children(root.children, toDevice, ColorTransform(), 0);
     painter.restore();
 }
 
