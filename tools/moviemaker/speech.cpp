@@ -267,11 +267,13 @@ Pronunciation pronounce(const QString &voiceDir, const QString &toneNumberedSyll
     QFile recording(recordingFile(voiceDir, toneNumberedSyllable));
     if (recording.open(QIODevice::ReadOnly)) {
         try {
-            return {levelled(resampled(decodeMp3(recording.readAll()), MovieSampleRate)), true};
+            return {levelled(resampled(decodeMp3(recording.readAll()), MovieSampleRate)), true,
+                    VoiceSource::Recording};
         } catch (const MakerError &) {
             // A damaged recording (a few of the package's files are web
             // pages): the synthetic voice says it instead.
         }
     }
-    return {levelled(resampled(speak(toneNumberedSyllable), MovieSampleRate)), false};
+    return {levelled(resampled(speak(toneNumberedSyllable), MovieSampleRate)), false,
+            VoiceSource::Espeak};
 }

@@ -43,12 +43,18 @@ constexpr double SpeechLevelDb = -18.0;
 // volume. Throws MakerError when there is no sound at all.
 Pcm levelled(const Pcm &pcm);
 
-// What a movie says for a reading: the recorded syllable when there is a
-// usable recording, otherwise espeak-ng's voice; levelled, at 22050 Hz.
+// Where a movie's voice comes from: the syllable's own recording, a
+// recording of the same syllable in another tone moved to the wanted tone, or
+// espeak-ng when no tone of the syllable was recorded.
+enum class VoiceSource { Recording, Repitched, Espeak };
+
+// What a movie says for a reading, levelled, at 22050 Hz. `recorded` is true
+// for both human voices (Recording and Repitched).
 struct Pronunciation
 {
     Pcm pcm;
     bool recorded = false;
+    VoiceSource source = VoiceSource::Espeak;
 };
 Pronunciation pronounce(const QString &voiceDir, const QString &toneNumberedSyllable);
 
