@@ -2,9 +2,11 @@
 // at chosen pixels. One picture pixel is 20 twips.
 
 #include "renderer.h"
+#include "scanfill.h"
 
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTest>
 
 #include <functional>
@@ -217,6 +219,11 @@ private Q_SLOTS:
     void lineWidth();
     void showAll_data();
     void showAll();
+    void coveredPixels_data();
+    void coveredPixels();
+    void curvesCutFinely_data();
+    void curvesCutFinely();
+    void tooComplex();
 };
 
 void RendererTest::draws_data()
@@ -390,6 +397,25 @@ void RendererTest::draws_data()
             s.add(1, square(solid(red), {10.3, 10.3, 20, 20}), 1);
         }) << QList<Probe>{{{10, 20}, high ? QColor(255, 77, 77) : red}, {{9, 20}, white}};
     }
+    QTest::newRow("low quality: a one-pixel outline's round corner") << SceneBuilder([](Scene &s) {
+        // On pixel borders: each side takes the pixels before the border,
+        // and the corner pixel's centre lies outside the round join.
+        s.highQuality = false;
+        LineStyle line;
+        line.width = 20;
+        line.color = Qt::black;
+        s.add(1, shapeOf(rectangle({5, 6, 80, 80}, 0, 0, 1), {}, {line}), 1);
+    }) << QList<Probe>{{{4, 5}, white},  {{4, 40}, Qt::black}, {{40, 5}, Qt::black},
+                       {{5, 40}, white}, {{40, 6}, white},     {{84, 40}, Qt::black}};
+    QTest::newRow("low quality: a mask takes the pixels whose centres it covers")
+        << SceneBuilder([](Scene &s) {
+               s.highQuality = false;
+               s.add(1, square(solid(blue), {20.5, 20.5, 30, 30}), 1).clipDepth = 2;
+               s.add(2, square(solid(red)), 2);
+           })
+        << QList<Probe>{{{20, 20}, red},   {{49, 49}, red},   {{19, 30}, white},
+                        {{30, 19}, white}, {{50, 30}, white}, {{30, 50}, white}};
+
     QTest::newRow("singular matrix draws nothing") << SceneBuilder([](Scene &s) {
         s.add(1, square(solid(red)), 1).matrix = QTransform(1, 0, 1, 0, 0, 0);
     }) << QList<Probe>{{{50, 50}, white}, {{0, 0}, white}};
@@ -480,6 +506,135 @@ void RendererTest::showAll()
     const QTransform transform = Renderer::showAll(stage, area);
     QCOMPARE(transform.map(stage.topLeft()), topLeft);
     QCOMPARE(transform.map(stage.bottomRight()), bottomRight);
+}
+
+QPainterPath rectPath(const QRectF &rect, Qt::FillRule rule = Qt::OddEvenFill)
+{
+    QPainterPath path;
+    path.setFillRule(rule);
+    path.addRect(rect);
+    return path;
+}
+
+void RendererTest::coveredPixels_data()
+{
+    QTest::addColumn<QPainterPath>("path");
+    QTest::addColumn<QTransform>("transform");
+    QTest::addColumn<QRegion>("expected");
+
+    QTest::newRow("centres on the left and top edges are in, right and bottom out")
+        << rectPath({2.5, 2.5, 3, 3}) << QTransform() << QRegion(2, 2, 3, 3);
+    QTest::newRow("edges just past the centres")
+        << rectPath({2.4, 2.6, 3.2, 2.8}) << QTransform() << QRegion(2, 3, 4, 2);
+    QTest::newRow("no centre inside") << rectPath({3.6, 3.6, 0.8, 5}) << QTransform() << QRegion();
+    QTest::newRow("through the transform")
+        << rectPath({0, 0, 40, 60}) << QTransform(0.05, 0, 0, 0.05, 1, 2) << QRegion(1, 2, 2, 3);
+    QTest::newRow("cut to the bounds")
+        << rectPath({-50, -3, 100, 8}) << QTransform() << QRegion(0, 0, 20, 5);
+    QPainterPath ring = rectPath({0, 0, 10, 10});
+    ring.addRect(3, 3, 4, 4);
+    QTest::newRow("odd-even leaves a hole")
+        << ring << QTransform() << QRegion(0, 0, 10, 10).subtracted({3, 3, 4, 4});
+    ring.setFillRule(Qt::WindingFill);
+    QTest::newRow("winding fills the same turn twice")
+        << ring << QTransform() << QRegion(0, 0, 10, 10);
+    QPainterPath bowtie;
+    bowtie.moveTo(0, 0);
+    bowtie.lineTo(10, 10);
+    bowtie.lineTo(10, 0);
+    bowtie.lineTo(0, 10);
+    // The two halves of a row meet on a pixel centre only on the right.
+    QRegion bowtieRows;
+    for (int y = 0; y < 10; ++y) {
+        const int left = y < 5 ? y : 9 - y;
+        bowtieRows += QRegion(0, y, left, 1);
+        bowtieRows += QRegion(9 - left, y, left + 1, 1);
+    }
+    QTest::newRow("crossing edges, closed without closeSubpath")
+        << bowtie << QTransform() << bowtieRows;
+    QTest::newRow("squashed flat")
+        << rectPath({2, 2, 5, 5}) << QTransform(1, 0, 0, 0, 0, 3) << QRegion();
+}
+
+void RendererTest::coveredPixels()
+{
+    QFETCH(QPainterPath, path);
+    QFETCH(QTransform, transform);
+    QFETCH(QRegion, expected);
+    const auto covered = swf::coveredPixels(path, transform, QRect(0, 0, 20, 20));
+    QVERIFY(covered);
+    const QRegion wrong = *covered ^ expected;
+    QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("wrong pixels from %1,%2")
+                                             .arg(wrong.boundingRect().x())
+                                             .arg(wrong.boundingRect().y())));
+}
+
+void RendererTest::curvesCutFinely_data()
+{
+    QTest::addColumn<QPointF>("control");
+
+    QTest::newRow("gentle") << QPointF(14, 10);
+    QTest::newRow("deep") << QPointF(90, 10);
+    QTest::newRow("lopsided") << QPointF(60, -20);
+}
+
+// Every pixel whose centre lies clearly off the curve is on the side the
+// true curve puts it.
+void RendererTest::curvesCutFinely()
+{
+    QFETCH(QPointF, control);
+    const QPointF from(4, 2), to(4, 38);
+    QPainterPath path;
+    path.moveTo(from);
+    path.quadTo(control, to);
+    path.closeSubpath();
+    QPolygonF fine;
+    for (int i = 0; i <= 4000; ++i) {
+        const double t = i / 4000.0;
+        fine << (1 - t) * (1 - t) * from + 2 * t * (1 - t) * control + t * t * to;
+    }
+    const auto covered = swf::coveredPixels(path, QTransform(), QRect(0, 0, 60, 40));
+    QVERIFY(covered);
+    int checked = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            const QPointF centre(x + 0.5, y + 0.5);
+            double distance = 1e9;
+            for (const QPointF &point : fine)
+                distance = std::min(distance, QLineF(point, centre).length());
+            if (distance < swf::flatness + 0.01)
+                continue;
+            ++checked;
+            QVERIFY2(covered->contains(QPoint(x, y)) == fine.containsPoint(centre, Qt::OddEvenFill),
+                     qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
+    QVERIFY(checked > 1000);
+}
+
+// An outline that would cross rows more often than a frame ever needs is
+// refused rather than cut up at any cost; the renderer then leaves it to Qt.
+void RendererTest::tooComplex()
+{
+    QPainterPath zigzag;
+    zigzag.moveTo(0, -1);
+    for (int i = 0; i < 20000; ++i)
+        zigzag.lineTo(i * 0.01, i % 2 ? -1 : 1001);
+    QVERIFY(!swf::coveredPixels(zigzag, QTransform(), QRect(0, 0, 100, 1000)));
+    QVERIFY(swf::coveredPixels(zigzag, QTransform(), QRect(0, 0, 100, 100)));
+
+    // A square with thousands of slivers of no area across the whole height.
+    Scene scene;
+    scene.highQuality = false;
+    QList<Edge> edges = rectangle({0, 0, 100, 100}, 0, 1);
+    const QPointF top(600, -20), bottom(600, 20020);
+    for (int i = 0; i < 10000; ++i) {
+        edges.append({top, {}, bottom, false, 0, 1, 0});
+        edges.append({bottom, {}, top, false, 0, 1, 0});
+    }
+    scene.add(1, shapeOf(edges, {solid(red)}), 1);
+    checkProbes(scene.render({200, 1000}),
+                {{{50, 50}, red}, {{99, 99}, red}, {{150, 50}, white}, {{50, 150}, white}});
 }
 
 QTEST_GUILESS_MAIN(RendererTest)
