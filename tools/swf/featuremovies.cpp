@@ -1129,6 +1129,29 @@ FeatureMovie bitmapFills()
     return still(QStringLiteral("bitmap-fills"), movie, {1});
 }
 
+// Clipped bitmaps turned over, each way, smoothed and not: a mirrored
+// picture is an ordinary thing in a movie.
+FeatureMovie mirroredBitmaps()
+{
+    SwfWriter movie = newMovie({230, 230, 240});
+    const quint16 bitmap =
+        movie.defineCharacter(SwfTag::DefineBitsLossless2, lossless32(smallBitmap(), true));
+    QList<QByteArray> fills;
+    Records records(4, 0);
+    for (int i = 0; i < 4; ++i) {
+        const QRectF r(10 + 115 * (i % 2), 10 + 85 * (i / 2), 100, 75);
+        // The picture's corner is where the matrix puts its origin: the far
+        // side of the box when turned over.
+        const Matrix m = i % 2 ? scaled(-80, 80, r.topLeft() + QPointF(80, 5))
+                               : scaled(80, -80, r.topLeft() + QPointF(10, 65));
+        fills.append(bitmapFill(i < 2 ? 0x41 : 0x43, bitmap, m));
+        records.rect(r, i + 1, 0, -1);
+    }
+    place(movie, at(1, defineShape(movie, 3, fills, {}, records, 0)));
+    movie.showFrame();
+    return still(QStringLiteral("bitmap-mirrored"), movie, {1});
+}
+
 FeatureMovie jpegBitmap(int code)
 {
     SwfWriter movie = newMovie({200, 220, 200});
@@ -2059,6 +2082,7 @@ QList<FeatureMovie> featureMovies()
     movies.append(thinLines());
     movies += gradientMovies();
     movies.append(bitmapFills());
+    movies.append(mirroredBitmaps());
     for (int code :
          {int(SwfTag::DefineBits), int(SwfTag::DefineBitsJpeg2), int(SwfTag::DefineBitsJpeg3)})
         movies.append(jpegBitmap(code));
