@@ -391,6 +391,7 @@ void Renderer::Painting::stroke(ShapeEntry &entry, int index, const QTransform &
                                 const ColorTransform &color)
 {
     const LineStyle &style = entry.shape->lines[index];
+    painter.setTransform(transform); // an earlier thin line may have left it shifted
     const QBrush brush =
         style.fill ? this->brush(*style.fill, color) : QBrush(applied(color, style.color));
     painter.setRenderHint(QPainter::SmoothPixmapTransform,

@@ -24,7 +24,8 @@ public:
     void paint(QPainter &painter, const DisplayObject &root, const QTransform &toDevice);
 
     // Flash's high quality, the default: edges antialiased, bitmaps smoothed
-    // where the movie asks for it. Low quality does neither.
+    // where the movie asks for it. Low quality does neither: a pixel is
+    // filled, whole, when its centre lies inside an outline.
     void setHighQuality(bool high) { m_highQuality = high; }
     bool highQuality() const { return m_highQuality; }
 
