@@ -143,7 +143,7 @@ void frmMain::load()
     removeLeftoverSaves(m_folder.rememberedCharacter());
     QString remembered;
     try {
-        remembered = readFirstLine(m_folder.rememberedCharacter());
+        remembered = readFirstLine(m_folder.rememberedCharacterToRead());
     } catch (const FileError &) {
         // A first run, or a lost file: start with nothing remembered.
     }

@@ -66,6 +66,11 @@ QString AppFolder::rememberedCharacter() const
     return m_writingPath + QStringLiteral("/config.ini");
 }
 
+QString AppFolder::rememberedCharacterToRead() const
+{
+    return preferUsers(QStringLiteral("/config.ini"));
+}
+
 QString AppFolder::pointer() const
 {
     return file(QStringLiteral("/harrow.cur"));

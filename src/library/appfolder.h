@@ -39,7 +39,10 @@ public:
     bool canWrite() const;
 
     QString characterList() const;
+    // config.ini as the program writes it, and as it reads it: an installed
+    // program starts from the one installed with it until the user has one.
     QString rememberedCharacter() const;
+    QString rememberedCharacterToRead() const;
     QString pointer() const;
 
     // The movie of character c in the library, its copy while staging, and

@@ -60,13 +60,16 @@ void TestAppFolder::installedWithAUserFolder()
     QVERIFY(QFileInfo(user + QStringLiteral("/Work")).isDir());
 
     QCOMPARE(folder.rememberedCharacter(), user + QStringLiteral("/config.ini"));
+    QCOMPARE(folder.rememberedCharacterToRead(), program.file(QStringLiteral("/config.ini")));
     QCOMPARE(folder.stagingCopy(QStringLiteral("人")), user + QStringLiteral("/Temp/人.haz"));
     QCOMPARE(folder.playable(QStringLiteral("人")), user + QStringLiteral("/Work/人.swf"));
     QCOMPARE(folder.stagingSweep(), user + QStringLiteral("/Temp/*.haz"));
     QCOMPARE(folder.playingSweep(), user + QStringLiteral("/Work/*.swf"));
     QCOMPARE(folder.pointer(), program.file(QStringLiteral("/harrow.cur")));
 
-    // The user's list and movies come first.
+    // The user's list, movies and remembered character come first.
+    QVERIFY(QFile(user + QStringLiteral("/config.ini")).open(QIODevice::WriteOnly));
+    QCOMPARE(folder.rememberedCharacterToRead(), user + QStringLiteral("/config.ini"));
     for (const char *file : {"/hanzi.ini", "/hanzi/人.haz"})
         program.write(QString::fromUtf8(file), "installed");
     QVERIFY(QDir(user).mkdir(QStringLiteral("hanzi")));

@@ -34,9 +34,12 @@ for file in lib/zorvina/hanzi.ini lib/zorvina/harrow.cur lib/zorvina/ruffle/ruff
     lib/zorvina/licenses/movie-data.txt; do
     [ -s "$prefix/$file" ] || fail "$file is missing"
 done
-for file in config.ini Temp Work; do
+for file in Temp Work; do
     [ ! -e "$prefix/lib/zorvina/$file" ] || fail "lib/zorvina/$file is installed"
 done
+# A first run opens on the list's first character, 一.
+[ "$(od -An -tx1 "$prefix/lib/zorvina/config.ini" | tr -d ' \n')" = "d2bb0d0a" ] ||
+    fail "the installed config.ini does not name 一"
 
 # The user cannot write in the installed folder; as root, the program runs as
 # nobody, since root may write anywhere.
