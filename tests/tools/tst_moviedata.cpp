@@ -193,21 +193,25 @@ void TestMovieData::wavAndMp3()
 void TestMovieData::everySyllableAtOneLevel_data()
 {
     QTest::addColumn<QString>("syllable");
-    QTest::addColumn<bool>("recorded");
-    QTest::newRow("level tone") << QStringLiteral("ma1") << true;
-    QTest::newRow("quieter recording") << QStringLiteral("shi4") << true;
-    QTest::newRow("ü") << QStringLiteral("lü4") << true;
-    // The package's o1.mp3 is a web page: the synthetic voice stands in.
-    QTest::newRow("damaged recording") << QStringLiteral("o1") << false;
-    QTest::newRow("no recording") << QStringLiteral("zzz1") << false;
+    QTest::addColumn<VoiceSource>("source");
+    QTest::newRow("level tone") << QStringLiteral("ma1") << VoiceSource::Recording;
+    QTest::newRow("quieter recording") << QStringLiteral("shi4") << VoiceSource::Recording;
+    QTest::newRow("ü") << QStringLiteral("lü4") << VoiceSource::Recording;
+    // The package's mou3.mp3 is a web page: mou2 is moved to the third tone.
+    QTest::newRow("damaged, other tones recorded")
+        << QStringLiteral("mou3") << VoiceSource::Repitched;
+    // Every o*.mp3 is a web page: the synthetic voice stands in.
+    QTest::newRow("damaged recordings") << QStringLiteral("o1") << VoiceSource::Espeak;
+    QTest::newRow("no recording") << QStringLiteral("zzz1") << VoiceSource::Espeak;
 }
 
 void TestMovieData::everySyllableAtOneLevel()
 {
     QFETCH(QString, syllable);
-    QFETCH(bool, recorded);
+    QFETCH(VoiceSource, source);
     const Pronunciation said = pronounce(QStringLiteral(ZORVINA_VOICE_DATA), syllable);
-    QCOMPARE(said.recorded, recorded);
+    QCOMPARE(said.source, source);
+    QCOMPARE(said.recorded, source != VoiceSource::Espeak);
     QCOMPARE(said.pcm.sampleRate, 22050);
     QVERIFY2(std::abs(voicedLevelDb(said.pcm) - SpeechLevelDb) < 1.0,
              qPrintable(QString::number(voicedLevelDb(said.pcm))));

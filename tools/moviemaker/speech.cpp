@@ -1,5 +1,6 @@
 #include "speech.h"
 #include "makererror.h"
+#include "repitch.h"
 
 #include <QFile>
 #include <QMutex>
@@ -14,6 +15,7 @@
 #include <cstdarg>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -262,16 +264,41 @@ Pcm levelled(const Pcm &pcm)
     return out;
 }
 
+namespace {
+
+// The recording of a syllable at the movie's rate, or nothing when it is
+// missing or damaged (a few of the package's files are web pages).
+std::optional<Pcm> recording(const QString &voiceDir, const QString &toneNumberedSyllable)
+{
+    QFile file(recordingFile(voiceDir, toneNumberedSyllable));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    try {
+        return resampled(decodeMp3(file.readAll()), MovieSampleRate);
+    } catch (const MakerError &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 Pronunciation pronounce(const QString &voiceDir, const QString &toneNumberedSyllable)
 {
-    QFile recording(recordingFile(voiceDir, toneNumberedSyllable));
-    if (recording.open(QIODevice::ReadOnly)) {
-        try {
-            return {levelled(resampled(decodeMp3(recording.readAll()), MovieSampleRate)), true,
-                    VoiceSource::Recording};
-        } catch (const MakerError &) {
-            // A damaged recording (a few of the package's files are web
-            // pages): the synthetic voice says it instead.
+    if (const std::optional<Pcm> own = recording(voiceDir, toneNumberedSyllable))
+        return {levelled(*own), true, VoiceSource::Recording};
+    const QString letters = toneNumberedSyllable.chopped(1);
+    const int tone = toneNumberedSyllable.right(1).toInt();
+    if (tone >= 1 && tone <= 5) {
+        for (int from : sourceTonesFor(tone)) {
+            const std::optional<Pcm> other = recording(voiceDir, letters + QString::number(from));
+            if (!other)
+                continue;
+            try {
+                return {levelled(repitched(*other, from, tone)), true, VoiceSource::Repitched};
+            } catch (const MakerError &) {
+                // Nothing voiced to move (a whisper, a damaged file): try
+                // the next tone.
+            }
         }
     }
     return {levelled(resampled(speak(toneNumberedSyllable), MovieSampleRate)), false,
