@@ -41,6 +41,9 @@ private Q_SLOTS:
     void refusals();
     void readings_data();
     void readings();
+    void checkedReadings_data();
+    void checkedReadings();
+    void checkedTableFile();
     void listFiles();
     void wavAndMp3();
     void everySyllableAtOneLevel_data();
@@ -122,8 +125,30 @@ void TestMovieData::readings_data()
     };
     row("modern dictionary", "中", "zhōng", "zhong1");
     row("usual of several", "长", "cháng", "chang2");
-    row("from the word list", "一", "yī", "yi1");
-    row("from the supplement", "不", "bù", "bu4");
+    // Most frequent in words: 伯伯, 冠军, 湖泊; the neutral zi of 孩子 and
+    // the tou of 石头 do not outvote the characters alone.
+    row("frequent words: bó", "伯", "bó", "bo2");
+    row("frequent words: guàn", "冠", "guàn", "guan4");
+    row("frequent words: pō", "泊", "pō", "po1");
+    row("neutral in words", "子", "zǐ", "zi3");
+    row("neutral in words, tóu", "头", "tóu", "tou2");
+    // The checked table: tone sandhi, and a child's words before an adult's.
+    row("sandhi: yī", "一", "yī", "yi1");
+    row("sandhi: bù", "不", "bù", "bu4");
+    row("咳嗽", "咳", "ké", "ke2");
+    row("夹子", "夹", "jiā", "jia1");
+    row("高兴", "兴", "xìng", "xing4");
+    row("种子", "种", "zhǒng", "zhong3");
+    row("仔细", "仔", "zǐ", "zi3");
+    row("提供", "供", "gōng", "gong1");
+    row("漂 alone", "漂", "piāo", "piao1");
+    row("应该", "应", "yīng", "ying1");
+    row("切菜", "切", "qiē", "qie1");
+    row("爪 alone", "爪", "zhǎo", "zhao3");
+    row("量一量", "量", "liáng", "liang2");
+    row("弹琴", "弹", "tán", "tan2");
+    row("差不多", "差", "chà", "cha4");
+    row("累了", "累", "lèi", "lei4");
     row("third, ü", "女", "nǚ", "nü3");
     row("fourth, ü", "绿", "lǜ", "lü4");
     row("neutral", "了", "le", "le5");
@@ -140,6 +165,62 @@ void TestMovieData::readings()
     if (!character.isEmpty())
         QCOMPARE(known.reading(character), pinyin);
     QCOMPARE(toneNumbered(pinyin), numbered);
+}
+
+void TestMovieData::checkedReadings_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("problem"); // empty: a good line
+    QTest::newRow("good") << QStringLiteral("咳 ké 咳嗽") << QString();
+    QTest::newRow("ü and a long reason") << QStringLiteral("绿 lǜ 绿色, 绿叶") << QString();
+    QTest::newRow("neutral") << QStringLiteral("了 le 好了") << QString();
+    QTest::newRow("no reason") << QStringLiteral("咳 ké")
+                               << QStringLiteral("want a character, its reading and why");
+    QTest::newRow("two characters")
+        << QStringLiteral("咳嗽 ké sou") << QStringLiteral("'咳嗽' is not one character");
+    QTest::newRow("tone number") << QStringLiteral("咳 ke2 咳嗽")
+                                 << QStringLiteral("'ke2' is not a pinyin syllable");
+    QTest::newRow("two tone marks")
+        << QStringLiteral("咳 ké́ 咳嗽") << QStringLiteral("'ké́' is not a pinyin syllable");
+    QTest::newRow("a character for the reading")
+        << QStringLiteral("咳 咳 咳嗽") << QStringLiteral("'咳' is not a pinyin syllable");
+}
+
+void TestMovieData::checkedReadings()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, problem);
+    const CheckedReading parsed = parseCheckedLine(line);
+    QCOMPARE(parsed.problem, problem);
+    if (problem.isEmpty()) {
+        QCOMPARE(parsed.character, line.section(QLatin1Char(' '), 0, 0));
+        QCOMPARE(parsed.pinyin, line.section(QLatin1Char(' '), 1, 1));
+    }
+}
+
+// The table beside the supplement is read with it: a bad line, or a
+// character checked twice, names the file and line and stops the tool.
+void TestMovieData::checkedTableFile()
+{
+    const TestFolder dir;
+    const QString supplement = dir.file(QStringLiteral("/readings-supplement.txt"));
+    dir.write(QStringLiteral("/readings-supplement.txt"), QByteArray("不 bù\n"));
+    const QString json = QStringLiteral(ZORVINA_READINGS_DATA);
+    QVERIFY_THROWS_EXCEPTION(MakerError, Readings(json, supplement)); // no table
+    dir.write(QStringLiteral("/readings-checked.txt"),
+              QStringLiteral("# checked\n\n长 zhǎng 长大\n").toUtf8());
+    QCOMPARE(Readings(json, supplement).reading(QStringLiteral("长")), QStringLiteral("zhǎng"));
+    for (const QString &bad : {QStringLiteral("长 zhǎng 长大\n长 cháng 长短\n"),
+                               QStringLiteral("长 zhǎng 长大\n长 chang2 长短\n")}) {
+        dir.write(QStringLiteral("/readings-checked.txt"), bad.toUtf8());
+        try {
+            Readings(json, supplement);
+            QFAIL("a bad table was accepted");
+        } catch (const MakerError &error) {
+            QVERIFY2(error.message().contains(QStringLiteral("readings-checked.txt:2: ")),
+                     qPrintable(error.message()));
+        }
+    }
 }
 
 // A teaching order, and a hanzi.ini read with the program's own reader;
