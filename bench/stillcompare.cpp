@@ -143,13 +143,17 @@ QImage WebStills::show(const QByteArray &still, const QSize &size, int minimumMs
                         : QStringLiteral("the web player did not show the movie in time");
         return QImage();
     }
+    // The movie's clock may lag behind the one asked for, and a pause in
+    // its animation holds the picture still on the way: only a picture
+    // after twice the expected time counts.
     clock.restart();
+    const qint64 settled = 2 * qint64(minimumMs) + 1000;
     QImage previous;
     QImage steady;
-    while (clock.elapsed() < qint64(minimumMs) + timeoutMs) {
+    while (clock.elapsed() < settled + timeoutMs) {
         pump(200);
         const QImage now = m_player->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        if (clock.elapsed() >= minimumMs && now == previous) {
+        if (clock.elapsed() >= settled && now == previous) {
             steady = now;
             if (good(steady))
                 break;

@@ -60,10 +60,11 @@ public:
     bool isValid() const { return m_valid; }
 
     // Shows still at size and waits until its picture holds still: two
-    // pictures 200 ms apart alike, no sooner than minimumMs after the movie
-    // showed, until good accepts the picture or timeoutMs passed. Returns
-    // the last steady picture (a null one and error when the movie did not
-    // show at all).
+    // pictures 200 ms apart alike, no sooner than twice minimumMs (the time
+    // its frame takes at its frame rate) and a second after the movie
+    // showed, until good accepts the picture or timeoutMs more passed.
+    // Returns the last steady picture (a null one and error when the movie
+    // did not show at all).
     QImage show(const QByteArray &still, const QSize &size, int minimumMs,
                 const std::function<bool(const QImage &)> &good, int timeoutMs, QString *error);
 
