@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMap>
 #include <QSaveFile>
 #include <QSet>
 #include <QThreadPool>
@@ -37,7 +38,6 @@ struct Job
 struct Outcome
 {
     QString error;
-    bool recordedVoice = false;
 };
 
 void printError(const QString &message)
@@ -67,7 +67,7 @@ Outcome makeMovieFile(Job job, const QString &outDir, const QString &voiceDir)
         QSaveFile file(moviePath(outDir, job.character));
         if (!file.open(QIODevice::WriteOnly) || file.write(movie) != movie.size() || !file.commit())
             return {QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString())};
-        return {QString(), job.input.recordedVoice};
+        return {QString()};
     } catch (const MakerError &error) {
         return {error.message()};
     } catch (const SwfError &error) {
@@ -136,6 +136,105 @@ void report(const QString &what, const QStringList &which)
                     qUtf8Printable(which.join(QLatin1Char(' '))));
 }
 
+StrokeNames loadStrokeNames()
+{
+    return StrokeNames(dataPath("cnchar.order.min.js", ZORVINA_STROKE_NAMES),
+                       dataPath("cjk-decomp.txt.js", ZORVINA_DECOMPOSITION),
+                       dataPath("stroke-names-checked.txt", ZORVINA_CHECKED_NAMES));
+}
+
+QString ruleName(NamedBy namedBy)
+{
+    switch (namedBy) {
+    case NamedBy::DataLetter:
+        return QStringLiteral("data letter");
+    case NamedBy::CentreLine:
+        return QStringLiteral("centre line");
+    case NamedBy::Components:
+        return QStringLiteral("components");
+    case NamedBy::CheckedTable:
+        return QStringLiteral("checked table");
+    case NamedBy::Nothing:
+        break;
+    }
+    return QStringLiteral("no rule fits");
+}
+
+QString voiceName(VoiceSource source)
+{
+    switch (source) {
+    case VoiceSource::Recording:
+        return QStringLiteral("recording");
+    case VoiceSource::Repitched:
+        return QStringLiteral("re-pitched recording");
+    case VoiceSource::Espeak:
+        break;
+    }
+    return QStringLiteral("espeak-ng");
+}
+
+// Where a reading's voice comes from, or why there is none.
+QString voiceOf(const QString &pinyin, const QString &voiceDir)
+{
+    if (pinyin.isEmpty())
+        return QStringLiteral("none, no reading is known");
+    try {
+        return voiceName(pronounce(voiceDir, toneNumbered(pinyin)).source);
+    } catch (const MakerError &error) {
+        return QStringLiteral("none: %1").arg(error.message());
+    }
+}
+
+// What a movie of each character would show and say, and why.
+int explain(const QStringList &characters, const QString &dataDir, Readings &known,
+            const StrokeNames &strokeNames, const QString &voiceDir)
+{
+    int failed = 0;
+    for (const QString &character : characters) {
+        try {
+            const CharacterData data = loadCharacter(dataDir, character);
+            const QString pinyin = known.reading(character);
+            std::printf("%s  reading: %s  voice: %s\n", qUtf8Printable(character),
+                        qUtf8Printable(pinyin.isEmpty() ? QStringLiteral("-") : pinyin),
+                        qUtf8Printable(voiceOf(pinyin, voiceDir)));
+            const QList<StrokeName> names = strokeNames.explain(character, data.medians);
+            for (int i = 0; i < names.size(); ++i)
+                std::printf(
+                    "  %d %s (%s)\n", i + 1,
+                    qUtf8Printable(names[i].name.isEmpty() ? QStringLiteral("-") : names[i].name),
+                    qUtf8Printable(ruleName(names[i].namedBy)));
+        } catch (const MakerError &error) {
+            printError(error.message());
+            ++failed;
+        }
+    }
+    return failed > 0 ? 1 : 0;
+}
+
+// The voices of the list that are not recordings, by kind; each syllable is
+// looked at once.
+QString voiceSummary(const QStringList &pinyins, const QString &voiceDir)
+{
+    QStringList syllables;
+    for (const QString &pinyin : pinyins) {
+        if (!pinyin.isEmpty() && !syllables.contains(pinyin))
+            syllables.append(pinyin);
+    }
+    const QList<QString> kinds = QtConcurrent::blockingMapped<QList<QString>>(
+        syllables, [&](const QString &syllable) { return voiceOf(syllable, voiceDir); });
+    QMap<QString, QStringList> byKind;
+    for (int i = 0; i < syllables.size(); ++i) {
+        if (kinds[i] != voiceName(VoiceSource::Recording))
+            byKind[kinds[i]].append(syllables[i]);
+    }
+    QStringList parts;
+    for (auto it = byKind.begin(); it != byKind.end(); ++it)
+        parts.append(QStringLiteral("%1 %2 (%3)")
+                         .arg(it.value().size())
+                         .arg(it.key(), it.value().join(QLatin1Char(' '))));
+    return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -192,10 +291,26 @@ int main(int argc, char *argv[])
                dataPath("voices", ZORVINA_VOICE_DATA));
     const QCommandLineOption jobs =
         option("jobs", "Movies made at the same time (default: cores).", "count");
+    const QCommandLineOption explainOption =
+        option("explain",
+               "Make no movies; print each character's strokes with their names and the rule that "
+               "named each, its reading and where its voice comes from.",
+               "characters");
     parser.addOptions({out, order, list, fillFrom, fillTo, writeList, writeConfig, cache, data,
-                       readings, voices, jobs});
+                       readings, voices, jobs, explainOption});
     parser.process(app);
 
+    if (parser.isSet(explainOption)) {
+        try {
+            Readings known(parser.value(readings),
+                           dataPath("readings-supplement.txt", ZORVINA_READINGS_SUPPLEMENT));
+            return explain(splitCharacters(parser.value(explainOption)), parser.value(data), known,
+                           loadStrokeNames(), parser.value(voices));
+        } catch (const MessageError &error) {
+            printError(error.message());
+            return 2;
+        }
+    }
     if (!parser.isSet(out)) {
         printError(QStringLiteral("say where the movies go with --out <folder> (see --help)"));
         return 2;
@@ -228,11 +343,13 @@ int main(int argc, char *argv[])
     MovieCache made(parser.isSet(cache) ? parser.value(cache) : QString());
     QList<Job> work;
     QStringList unnamed;
+    int unnamedStrokes = 0;
     QStringList miscounted;
+    QStringList pinyins;
     try {
         Readings known(parser.value(readings),
                        dataPath("readings-supplement.txt", ZORVINA_READINGS_SUPPLEMENT));
-        const StrokeNames strokeNames(dataPath("cnchar.order.min.js", ZORVINA_STROKE_NAMES));
+        const StrokeNames strokeNames = loadStrokeNames();
         const QFont font = pinyinFont(QStringLiteral(ZORVINA_PINYIN_FONT));
         Lettering lettering(QStringLiteral(ZORVINA_LABEL_FONT));
         // Everything a movie is made from, for the cache: this tool, its
@@ -259,8 +376,11 @@ int main(int argc, char *argv[])
                     miscounted.append(character);
                     names.clear();
                 }
-                if (names.isEmpty() || names.contains(QString()))
+                const int nameless = names.isEmpty() ? strokes : int(names.count(QString()));
+                if (nameless > 0)
                     unnamed.append(character);
+                unnamedStrokes += nameless;
+                pinyins.append(job.pinyin);
                 lettering.label(job.input, names, strokes);
 
                 QCryptographicHash key(QCryptographicHash::Sha256);
@@ -288,7 +408,6 @@ int main(int argc, char *argv[])
     const QList<Outcome> outcomes = QtConcurrent::blockingMapped<QList<Outcome>>(
         work, [&](const Job &job) { return makeMovieFile(job, outDir, voiceDir); });
     int failed = 0;
-    QStringList synthetic;
     for (int i = 0; i < work.size(); ++i) {
         if (!outcomes[i].error.isEmpty()) {
             printError(outcomes[i].error);
@@ -296,20 +415,18 @@ int main(int argc, char *argv[])
             continue;
         }
         made.remember(work[i].character, work[i].key, moviePath(outDir, work[i].character));
-        const QString syllable = toneNumbered(work[i].pinyin);
-        if (!work[i].pinyin.isEmpty() && !outcomes[i].recordedVoice &&
-            !synthetic.contains(syllable))
-            synthetic.append(syllable);
     }
     std::printf("Made %d of %d movies in %s (%.1f s); %d were up to date\n",
                 int(work.size()) - failed, int(work.size()),
                 qUtf8Printable(QDir::toNativeSeparators(outDir)), timer.elapsed() / 1000.0,
                 int(characters.size() - work.size()));
     report(QStringLiteral("characters left out, not in the stroke data"), lacking);
-    report(QStringLiteral("syllables spoken by espeak-ng, without a usable recording"), synthetic);
     report(QStringLiteral("characters whose stroke-name count differs (only the count shown)"),
            miscounted);
     report(QStringLiteral("characters with strokes shown without a name"), unnamed);
+    std::printf("Summary: %lld movies, %d strokes without a name, voices not recordings: %s\n",
+                static_cast<long long>(characters.size()), unnamedStrokes,
+                qUtf8Printable(voiceSummary(pinyins, voiceDir)));
 
     try {
         if (parser.isSet(cache))

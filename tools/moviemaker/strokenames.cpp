@@ -1,20 +1,19 @@
 #include "strokenames.h"
-#include "frameplan.h"
 #include "makererror.h"
+#include "strokeshape.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <algorithm>
+#include <QRegularExpression>
 
 namespace {
 
-// The data's stroke letters whose name is one standard stroke type. Left
-// out on purpose (but see byShape): e (横撇 or 横钩), y (斜钩 or 卧钩), v (横折折 or 横折弯),
-// x (竖折撇 or 竖折折), w (横折折折钩 or 横撇弯钩), and two the data names
-// by one of the types it stands for: b (竖弯, also used for 竖折 as in 山)
-// and o (横斜钩, also used for 横折弯钩 as in 九).
-QString nameOf(QChar letter)
+// The data's stroke letters whose name is one standard stroke type. The
+// others stand for two types each (see decideLetter), and o for 横斜钩 or
+// 横折弯钩, which its centre line cannot tell apart: the Kai outlines bend
+// 气's ⺄ as roundly as 九's 乙.
+QString letterName(QChar letter)
 {
     static const QHash<QChar, QString> names{
         {QLatin1Char('j'), QStringLiteral("横")},
@@ -40,45 +39,59 @@ QString nameOf(QChar letter)
     return names.value(letter);
 }
 
-// Two of the shared letters, told apart by the centre line where the shapes
-// differ plainly. 横钩 ends in a short hook (the part after the corner at
-// most 0.3 of the horizontal part, as in 买 写 军), 横撇 in a long sweep (at
-// least 0.9, as in 又 水 多). 卧钩 lies flat (at most 0.8 as tall as wide, as
-// in 心 必), 斜钩 stands (over 1.1, as in 戈 我). Anything between is left
-// unnamed.
-QString byShape(QChar letter, const QPolygonF &median)
+// The two types each shared letter stands for.
+QStringList candidatesOf(QChar letter)
 {
-    if (median.size() < 2)
-        return QString();
-    if (letter == QLatin1Char('e')) {
-        const auto corner = std::max_element(median.begin(), median.end(),
-                                             [](QPointF a, QPointF b) { return a.x() < b.x(); });
-        const double across = polylineLength(QPolygonF(QList<QPointF>(median.begin(), corner + 1)));
-        const double after = polylineLength(QPolygonF(QList<QPointF>(corner, median.end())));
-        if (across > 0 && after / across <= 0.3)
-            return QStringLiteral("横钩");
-        if (across > 0 && after / across >= 0.9)
-            return QStringLiteral("横撇");
-    } else if (letter == QLatin1Char('y')) {
-        const QRectF box = median.boundingRect();
-        if (box.width() > 0 && box.height() / box.width() <= 0.8)
-            return QStringLiteral("卧钩");
-        if (box.width() > 0 && box.height() / box.width() > 1.1)
-            return QStringLiteral("斜钩");
-    }
-    return QString();
+    static const QHash<QChar, QStringList> candidates{
+        {QLatin1Char('e'), {QStringLiteral("横撇"), QStringLiteral("横钩")}},
+        {QLatin1Char('y'), {QStringLiteral("斜钩"), QStringLiteral("卧钩")}},
+        {QLatin1Char('v'), {QStringLiteral("横折折"), QStringLiteral("横折弯")}},
+        {QLatin1Char('x'), {QStringLiteral("竖折撇"), QStringLiteral("竖折折")}},
+        {QLatin1Char('w'), {QStringLiteral("横折折折钩"), QStringLiteral("横撇弯钩")}},
+        {QLatin1Char('b'), {QStringLiteral("竖弯"), QStringLiteral("竖折")}},
+        {QLatin1Char('o'), {QStringLiteral("横斜钩"), QStringLiteral("横折弯钩")}},
+    };
+    return candidates.value(letter);
+}
+
+QByteArray readAll(const QString &fileName, const QString &what)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw MakerError(QStringLiteral("Cannot read the %1 %2").arg(what, fileName));
+    return file.readAll();
 }
 
 } // namespace
 
-StrokeNames::StrokeNames(const QString &orderScript)
+QHash<QString, QStringList> readNameTable(const QString &fileName, QStringList &order)
 {
-    QFile file(orderScript);
-    if (!file.open(QIODevice::ReadOnly))
-        throw MakerError(QStringLiteral("Cannot read the stroke names %1").arg(orderScript));
+    const QString text = QString::fromUtf8(readAll(fileName, QStringLiteral("stroke-name table")));
+    QHash<QString, QStringList> table;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString character = words.takeFirst();
+        if (character.size() != 1 || words.isEmpty() || table.contains(character))
+            throw MakerError(QStringLiteral("%1 line %2: not \"<character> <stroke names...>\", "
+                                            "or the character is there twice")
+                                 .arg(fileName)
+                                 .arg(i + 1));
+        table.insert(character, words);
+        order.append(character);
+    }
+    return table;
+}
+
+StrokeNames::StrokeNames(const QString &orderScript, const QString &decomposition,
+                         const QString &checkedTable)
+{
     // The script embeds its tables as JSON.parse('{...}'); the first one maps
     // each character to its stroke letters.
-    const QByteArray script = file.readAll();
+    const QByteArray script = readAll(orderScript, QStringLiteral("stroke names"));
     const QByteArray opening("JSON.parse('");
     const qsizetype start = script.indexOf(opening);
     const qsizetype end = script.indexOf("')", start);
@@ -94,16 +107,111 @@ StrokeNames::StrokeNames(const QString &orderScript)
             QStringLiteral("The stroke names %1 are not in the expected form").arg(orderScript));
     for (auto it = table.begin(); it != table.end(); ++it)
         m_types.insert(it.key(), it.value().toString());
+    if (!decomposition.isEmpty())
+        readDecomposition(decomposition);
+    if (!checkedTable.isEmpty())
+        m_checked = readNameTable(checkedTable, m_checkedOrder);
+}
+
+// Lines "<character>:<how>(<part>,<part>...)"; parts are characters, stroke
+// shapes or numbers standing for unnamed components.
+void StrokeNames::readDecomposition(const QString &fileName)
+{
+    const QString text = QString::fromUtf8(readAll(fileName, QStringLiteral("decompositions")));
+    static const QRegularExpression line(QStringLiteral("^([^:\\n]+):[^(\\n]*\\(([^)\\n]*)\\)$"),
+                                         QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        m_parts.insert(match.captured(1), match.captured(2).split(QLatin1Char(',')));
+    }
+    if (m_parts.isEmpty())
+        throw MakerError(
+            QStringLiteral("The decompositions %1 are not in the expected form").arg(fileName));
+}
+
+// 横斜钩 is the stroke of ⺄ (飞 气 风 and what is built of them); 九 几 乙
+// and the rest bend through 横折弯钩. The list spells 风 as 几 and 乂, so
+// these count by themselves before their parts are looked at.
+bool StrokeNames::hasSlantedHook(const QString &character) const
+{
+    static const QStringList slanted{QStringLiteral("⺄"), QStringLiteral("卂"),
+                                     QStringLiteral("风"), QStringLiteral("凤"),
+                                     QStringLiteral("飞"), QStringLiteral("气")};
+    QStringList pending{character};
+    QSet<QString> seen;
+    while (!pending.isEmpty()) {
+        const QString part = pending.takeLast();
+        if (slanted.contains(part))
+            return true;
+        // Stroke shapes (U+31C0..U+31EF) are not taken apart: the list
+        // spells 几's and 卂's bends alike as ㇠.
+        const bool strokeShape =
+            part.size() == 1 && part[0].unicode() >= 0x31C0 && part[0].unicode() <= 0x31EF;
+        if (!strokeShape && !seen.contains(part)) {
+            seen.insert(part);
+            pending.append(m_parts.value(part));
+        }
+    }
+    return false;
+}
+
+QString StrokeNames::nameOf(const QString &character, QChar letter, const QPolygonF &median,
+                            NamedBy &namedBy) const
+{
+    namedBy = NamedBy::DataLetter;
+    const QString named = letterName(letter);
+    if (!named.isEmpty())
+        return named;
+    if (letter == QLatin1Char('o') && !m_parts.isEmpty()) {
+        namedBy = NamedBy::Components;
+        return hasSlantedHook(character) ? QStringLiteral("横斜钩") : QStringLiteral("横折弯钩");
+    }
+    namedBy = NamedBy::CentreLine;
+    const QString decided = decideLetter(letter, median);
+    if (!decided.isEmpty())
+        return decided;
+    const QString shaped = nameByShape(shapeOf(median), median);
+    if (shaped.isEmpty())
+        namedBy = NamedBy::Nothing;
+    return shaped;
+}
+
+QList<StrokeName> StrokeNames::explain(const QString &character,
+                                       const QList<QPolygonF> &medians) const
+{
+    QString types = m_types.value(character);
+    // Without letters for every stroke, each stroke's shape alone decides.
+    if (!medians.isEmpty() && types.size() != medians.size())
+        types = QString(medians.size(), QLatin1Char('?'));
+    const QStringList checkedNames = m_checked.value(character);
+    QList<StrokeName> names;
+    for (int i = 0; i < types.size(); ++i) {
+        const QPolygonF median = i < medians.size() ? medians[i] : QPolygonF();
+        StrokeName stroke;
+        stroke.name = nameOf(character, types[i], median, stroke.namedBy);
+        // The table corrects a name only where the data's letter or the
+        // stroke's own shape allows it, so a table line that is off by a
+        // stroke cannot rename the whole character.
+        if (checkedNames.size() == types.size() && checkedNames[i] != stroke.name &&
+            (candidatesOf(types[i]).contains(checkedNames[i]) ||
+             plausibleNames(shapeOf(median), median).contains(checkedNames[i]))) {
+            stroke.name = checkedNames[i];
+            stroke.namedBy = NamedBy::CheckedTable;
+        }
+        names.append(stroke);
+    }
+    return names;
 }
 
 QStringList StrokeNames::names(const QString &character, const QList<QPolygonF> &medians) const
 {
-    const QString types = m_types.value(character);
-    const bool shapesKnown = medians.size() == types.size();
     QStringList names;
-    for (int i = 0; i < types.size(); ++i) {
-        const QString name = nameOf(types[i]);
-        names.append(name.isEmpty() && shapesKnown ? byShape(types[i], medians[i]) : name);
-    }
+    for (const StrokeName &stroke : explain(character, medians))
+        names.append(stroke.name);
     return names;
+}
+
+QStringList StrokeNames::checked(const QString &character) const
+{
+    return m_checked.value(character);
 }
