@@ -77,6 +77,8 @@ private Q_SLOTS:
     void makesMoviesListAndConfig();
     void refusals_data();
     void refusals();
+    void explains_data();
+    void explains();
 };
 
 // A first run makes the movies, the list and the remembered character; a
@@ -92,6 +94,10 @@ void TestMovieMakerTool::makesMoviesListAndConfig()
     const Run run = runTool(arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(QStringLiteral("Made 4 of 4")), qPrintable(run.out));
+    // ⺀ has no letters in the stroke-type data: its shape names its strokes.
+    QVERIFY2(run.out.contains(QStringLiteral("Summary: 4 movies, 0 strokes without a name, "
+                                             "voices not recordings: none")),
+             qPrintable(run.out));
     QCOMPARE(dir.files(QStringLiteral("/hanzi")),
              (QStringList{QStringLiteral("⺀.haz"), QStringLiteral("一.haz"),
                           QStringLiteral("三.haz"), QStringLiteral("永.haz")}));
@@ -177,6 +183,43 @@ void TestMovieMakerTool::refusals()
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(dir.files(QStringLiteral("/hanzi")), moviesLeft);
     QVERIFY(!dir.exists(QStringLiteral("/hanzi.ini")));
+}
+
+void TestMovieMakerTool::explains_data()
+{
+    QTest::addColumn<QString>("characters");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // expected on standard output, in this order
+    QTest::newRow("山, 竖折 by its shape")
+        << QStringLiteral("山") << 0
+        << QStringList{QStringLiteral("山  reading: shān  voice: recording"),
+                       QStringLiteral("  1 竖 (data letter)"),
+                       QStringLiteral("  2 竖折 (centre line)"),
+                       QStringLiteral("  3 竖 (data letter)")};
+    QTest::newRow("马, 提 by the checked table, and 风 by its parts")
+        << QStringLiteral("马风") << 0
+        << QStringList{QStringLiteral("  3 提 (checked table)"),
+                       QStringLiteral("风  reading: fēng"),
+                       QStringLiteral("  2 横斜钩 (components)")};
+    QTest::newRow("not in the data, the rest still explained")
+        << QStringLiteral("𠀀一") << 1
+        << QStringList{QStringLiteral("一  reading: yī"), QStringLiteral("  1 横 (data letter)")};
+    QTest::newRow("Latin letters") << QStringLiteral("ab") << 2 << QStringList();
+}
+
+void TestMovieMakerTool::explains()
+{
+    QFETCH(QString, characters);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    const Run run = runTool({QStringLiteral("--explain"), characters});
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err.contains(QStringLiteral("zorvina-moviemaker:")), exitCode != 0);
+    qsizetype at = 0;
+    for (const QString &line : lines) {
+        at = run.out.indexOf(line, at);
+        QVERIFY2(at >= 0, qPrintable(line + QStringLiteral(" not in\n") + run.out));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMovieMakerTool)
