@@ -104,6 +104,8 @@ class TestMovieMaker : public QObject
 private Q_SLOTS:
     void movieUnfoldsStrokeByStroke_data();
     void movieUnfoldsStrokeByStroke();
+    void finishedCharacterIsSaidTwice_data();
+    void finishedCharacterIsSaidTwice();
     void cubicsBecomeCloseQuadratics();
     void nothingOverlapsOnTheDefaultList();
 };
@@ -180,7 +182,7 @@ void TestMovieMaker::movieUnfoldsStrokeByStroke()
         soundStarts += int(movie[i].soundStarts.size());
         QVERIFY(!movie[i].stops); // the movie loops
     }
-    QCOMPARE(soundStarts, 1);
+    QCOMPARE(soundStarts, 2);
 
     // The shape shown inside box in this frame (give or take the movie's
     // rounding), of the given colour or any.
@@ -243,8 +245,10 @@ void TestMovieMaker::movieUnfoldsStrokeByStroke()
         }
     }
     QVERIFY2(strokes < 5 || strokeFrames.size() > 1, "longer strokes take longer");
+    // Said twice, half a second apart, on a character held five seconds.
     QVERIFY(plan[at].showPinyin && plan[at].startSound);
-    QCOMPARE(plan.size() - at, 12 + timing.holdFrames);
+    QVERIFY(plan[at + 12 + timing.sayAgainFrames].startSound);
+    QCOMPARE(plan.size() - at, timing.finishedFrames);
     QCOMPARE(input.total.text, QStringLiteral("共%1画").arg(strokes));
     QVERIFY(shows(int(plan.size()) - 1, MovieLayout::StrokeNameBox, Label()));
     QVERIFY(shows(int(plan.size()) - 1, MovieLayout::StrokeCountBox, input.total));
@@ -256,6 +260,43 @@ void TestMovieMaker::movieUnfoldsStrokeByStroke()
         QVERIFY(still[frame].stops && !still[frame - 1].stops);
         QVERIFY(still[frame].shown == movie[frame].shown);
     }
+}
+
+void TestMovieMaker::finishedCharacterIsSaidTwice_data()
+{
+    QTest::addColumn<int>("soundFrames");
+    QTest::addColumn<QList<int>>("starts"); // frames after the last pause
+    QTest::addColumn<int>("finishedFrames");
+    // 24 fps: 0.5 s between the sayings, 5 s in all, or 1 s after a long
+    // syllable's second saying.
+    QTest::newRow("no sound") << 0 << QList<int>{0} << 120;
+    QTest::newRow("short syllable") << 20 << QList<int>{0, 32} << 120;
+    QTest::newRow("just fits") << 42 << QList<int>{0, 54} << 120;
+    QTest::newRow("long syllable") << 48 << QList<int>{0, 60} << 132;
+}
+
+void TestMovieMaker::finishedCharacterIsSaidTwice()
+{
+    QFETCH(int, soundFrames);
+    QFETCH(QList<int>, starts);
+    QFETCH(int, finishedFrames);
+    const QList<QPolygonF> medians{QPolygonF({QPointF(0, 0), QPointF(300, 0)}),
+                                   QPolygonF({QPointF(0, 0), QPointF(0, 900)})};
+    const QList<PlannedFrame> plan = planFrames(medians, soundFrames);
+    // 0.5 s lead-in, 12 frames (the least a stroke takes) and 24 of writing,
+    // each followed by 0.5 s.
+    const int finished = 12 + 12 + 12 + 24 + 12;
+    QCOMPARE(plan.size(), finished + finishedFrames);
+    QCOMPARE(plan[finished - 1].finishedStrokes, 2);
+    QVERIFY(!plan[finished - 1].showPinyin);
+    QList<int> found;
+    for (int i = 0; i < plan.size(); ++i) {
+        if (plan[i].startSound)
+            found.append(i - finished);
+        if (i >= finished)
+            QVERIFY(plan[i].showPinyin && plan[i].finishedStrokes == 2 && plan[i].stroke < 0);
+    }
+    QCOMPARE(found, starts);
 }
 
 // Qt keeps curves as cubics; the movie has only quadratics. A circle made of

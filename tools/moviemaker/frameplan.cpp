@@ -54,10 +54,15 @@ QList<PlannedFrame> planFrames(const QList<QPolygonF> &medians, int soundFrames,
     PlannedFrame done;
     done.finishedStrokes = strokeCount;
     done.showPinyin = true;
-    done.startSound = true;
-    frames.append(done);
-    done.startSound = false;
-    for (int i = 1; i < soundFrames + timing.holdFrames; ++i)
+    const int finished = int(frames.size());
+    const int sayAgain = soundFrames + timing.sayAgainFrames;
+    const int length = soundFrames > 0 ? std::max(timing.finishedFrames,
+                                                  sayAgain + soundFrames + timing.holdFrames)
+                                       : timing.finishedFrames;
+    for (int i = 0; i < length; ++i)
         frames.append(done);
+    frames[finished].startSound = true;
+    if (soundFrames > 0)
+        frames[finished + sayAgain].startSound = true;
     return frames;
 }

@@ -13,8 +13,10 @@ struct Timing
     double unitsPerFrame = 30; // brush speed along the centre line, data units
     int minStrokeFrames = 12;  // 0.5 s, so a dot is still seen being written
     int maxStrokeFrames = 24;  // 1 s, so a long stroke does not drag
-    int pauseFrames = 6;       // between strokes
-    int holdFrames = 48;       // the finished character after the sound
+    int pauseFrames = 12;      // 0.5 s between strokes, time for a young child to follow
+    int finishedFrames = 120;  // 5 s at least on the finished character
+    int sayAgainFrames = 12;   // between the end of the syllable and its repetition
+    int holdFrames = 24;       // at least this after the repetition ends
 };
 
 struct PlannedFrame
@@ -32,8 +34,9 @@ QPolygonF polylinePrefix(const QPolygonF &line, double fraction);
 
 // One frame list for the whole movie: lead-in, each stroke revealed over
 // frames in proportion to its length, a pause after each, then the finished
-// character with its pinyin while the sound (soundFrames long) plays, and a
-// hold before the movie starts over.
+// character with its pinyin while the sound (soundFrames long) is said
+// twice, held for finishedFrames or until holdFrames after the second
+// saying, whichever is later, before the movie starts over.
 QList<PlannedFrame> planFrames(const QList<QPolygonF> &medians, int soundFrames,
                                const Timing &timing = Timing());
 

@@ -127,6 +127,8 @@ public:
         if (frame.startSound && !m_input.sound.frames.isEmpty()) {
             if (m_soundId == 0)
                 m_soundId = m_movie.defineSound(m_input.sound);
+            // A player running behind skips the repetition rather than
+            // speaking it over the first saying.
             m_movie.startSound(m_soundId, true);
         }
     }

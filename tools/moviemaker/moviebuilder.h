@@ -59,8 +59,9 @@ struct MovieInput
 };
 
 // Says the reading (tone marks) into the movie's sound: the recorded
-// syllable from voiceDir, or espeak-ng's voice where there is none. Throws
-// MakerError.
+// syllable from voiceDir, the same syllable recorded in another tone moved to
+// this one, or espeak-ng's voice where no tone of it was recorded. The movie
+// says it twice (see planFrames). Throws MakerError.
 void addSpeech(MovieInput &input, const QString &pinyin, const QString &voiceDir);
 
 // The frames the movie needs to show the character and then say it.

@@ -35,8 +35,7 @@ bool isSyllable(const QString &pinyin)
     const QString letters = toneNumbered(pinyin).chopped(1);
     const QString decomposed = pinyin.normalized(QString::NormalizationForm_D);
     const auto toneMarks = std::count_if(decomposed.begin(), decomposed.end(), [](QChar c) {
-        return c == QChar(0x0304) || c == QChar(0x0301) || c == QChar(0x030C) ||
-               c == QChar(0x0300);
+        return c == QChar(0x0304) || c == QChar(0x0301) || c == QChar(0x030C) || c == QChar(0x0300);
     });
     return !letters.isEmpty() && toneMarks <= 1 &&
            std::all_of(letters.begin(), letters.end(), [](QChar c) {
@@ -109,11 +108,6 @@ QString Readings::reading(const QString &character)
         found = m_complete.value(character, m_supplement.value(character));
     }
     return found;
-}
-
-QString Readings::frequentReading(const QString &character) const
-{
-    return m_frequent.value(character);
 }
 
 namespace {

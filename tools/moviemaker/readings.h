@@ -24,13 +24,6 @@ public:
     // (mostly radicals and rare characters).
     QString reading(const QString &character);
 
-    // The reading the words' frequencies choose, before the checked table;
-    // empty for a character the modern dictionary does not have.
-    QString frequentReading(const QString &character) const;
-
-    // The characters the checked table decides, and the reading it gives.
-    QHash<QString, QString> checked() const { return m_checked; }
-
 private:
     void loadModern(const QString &file);
     void loadSingleCharacters(const QString &file, QHash<QString, QString> &into);
