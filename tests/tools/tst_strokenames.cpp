@@ -75,45 +75,27 @@ void TestStrokeNames::sharedLetters_data()
     QTest::addColumn<QString>("letter");
     QTest::addColumn<QString>("points");
     QTest::addColumn<QString>("name");
-    QTest::newRow("e, long sweep") << "e"
-                                   << "100,100 500,100 200,400"
-                                   << "横撇";
-    QTest::newRow("e, flick") << "e"
-                              << "100,100 500,100 440,160"
-                              << "横钩";
-    QTest::newRow("y, standing") << "y"
-                                 << "300,100 600,700 640,640"
-                                 << "斜钩";
-    QTest::newRow("y, lying") << "y"
-                              << "100,400 400,560 800,500 760,420"
-                              << "卧钩";
-    QTest::newRow("b, wide corner") << "b"
-                                    << "200,100 200,500 800,500"
-                                    << "竖折";
-    QTest::newRow("b, tall bend") << "b"
-                                  << "200,100 200,600 220,640 260,660 400,660"
-                                  << "竖弯";
-    QTest::newRow("v, sharp") << "v"
-                              << "100,100 400,100 400,500 405,505 700,505"
-                              << "横折折";
-    QTest::newRow("v, rounded") << "v"
-                                << "100,100 400,100 400,400 420,450 460,480 700,500"
-                                << "横折弯";
-    QTest::newRow("x, ends leftwards") << "x"
-                                       << "200,100 200,400 500,400 300,800"
-                                       << "竖折撇";
-    QTest::newRow("x, ends down") << "x"
-                                  << "200,100 200,400 500,400 500,900"
-                                  << "竖折折";
-    QTest::newRow("w, flat second turn") << "w"
-                                         << "100,100 500,100 400,300 800,300 700,800 600,720"
-                                         << "横折折折钩";
-    QTest::newRow("w, leaning bend") << "w"
-                                     << "100,100 500,100 400,300 550,450 500,700 400,650"
-                                     << "横撇弯钩";
-    QTest::newRow("j, not shared") << "j"
-                                   << "100,100 800,100"
-                                   << "";
+    const auto row = [](const char *name, const char *letter, const char *points,
+                        const char *expected) {
+        QTest::newRow(name) << QString::fromUtf8(letter) << QString::fromUtf8(points)
+                            << QString::fromUtf8(expected);
+    };
+    row("e, long sweep", "e", "100,100 500,100 200,400", "横撇");
+    row("e, flick", "e", "100,100 500,100 440,160", "横钩");
+    row("y, standing", "y", "300,100 600,700 640,640", "斜钩");
+    row("y, lying, hooking back", "y", "100,400 400,560 800,500 720,400", "卧钩");
+    row("y, wide, hooking up", "y", "100,100 500,400 700,500 710,420", "斜钩");
+    row("b, wide corner", "b", "200,100 200,500 800,500", "竖折");
+    row("b, tall sharp corner", "b", "200,100 200,800 500,800", "竖折");
+    row("b, tall bend", "b", "200,100 200,600 220,640 260,660 400,660", "竖弯");
+    row("v, sharp", "v", "100,100 400,100 400,500 405,505 700,505", "横折折");
+    row("v, rounded", "v", "100,100 400,100 400,400 420,450 460,480 700,500", "横折弯");
+    row("x, ends leftwards", "x", "200,100 200,400 500,400 300,800", "竖折撇");
+    row("x, ends down", "x", "200,100 200,400 500,400 500,900", "竖折折");
+    row("w, flat second turn", "w", "100,100 500,100 400,300 800,300 700,800 600,720",
+        "横折折折钩");
+    row("w, leaning bend", "w", "100,100 500,100 400,300 550,450 500,700 400,650", "横撇弯钩");
+    row("j, not shared", "j", "100,100 800,100", "");
 }
 
 void TestStrokeNames::sharedLetters()

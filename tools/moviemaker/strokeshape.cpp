@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QLineF>
 #include <QRectF>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -123,6 +124,15 @@ double bendAfterDescent(const QPolygonF &median)
     return bend;
 }
 
+// 卧钩 lies in the bowl of 心 and hooks back up towards its middle, to the
+// left; 斜钩 (戈 我 贷) ends at its rightmost point, hooking straight up.
+bool hooksBackLeft(const QPolygonF &median)
+{
+    const auto rightmost = std::max_element(median.begin(), median.end(),
+                                            [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    return rightmost->x() - median.last().x() > 40;
+}
+
 // The longest stretch going right after the pen first turned down: 乃's
 // second 折 runs flat across, 阝's 弯 only leans.
 double flatRunAfterDescent(const QPolygonF &median)
@@ -195,7 +205,7 @@ QString nameByShape(const StrokeShape &shape, const QPolygonF &median)
     if (spelling == QLatin1String("F"))
         return shape.runs.first().length < 200 ? QStringLiteral("点") : QStringLiteral("捺");
     if (spelling == QLatin1String("F+"))
-        return aspect(median) <= 1.0 ? QStringLiteral("卧钩") : QStringLiteral("斜钩");
+        return decideLetter(QLatin1Char('y'), median);
     if (spelling == QLatin1String("DR"))
         return decideLetter(QLatin1Char('b'), median);
     if (spelling == QLatin1String("RDR"))
@@ -263,9 +273,10 @@ QString decideLetter(QChar letter, const QPolygonF &median)
     case 'e':
         return decideE(median);
     case 'y':
-        return aspect(median) <= 1.0 ? QStringLiteral("卧钩") : QStringLiteral("斜钩");
+        return hooksBackLeft(median) ? QStringLiteral("卧钩") : QStringLiteral("斜钩");
     case 'b':
-        return aspect(median) <= 1.0 ? QStringLiteral("竖折") : QStringLiteral("竖弯");
+        return bendAfterDescent(median) < 25 || aspect(median) <= 0.8 ? QStringLiteral("竖折")
+                                                                      : QStringLiteral("竖弯");
     case 'v':
         return bendAfterDescent(median) < 25 ? QStringLiteral("横折折") : QStringLiteral("横折弯");
     case 'x': {
