@@ -1,8 +1,8 @@
-# Run by cpack: the package's Depends, from dpkg-shlibdeps on the installed
+# Run by cpack: each package's Depends, from dpkg-shlibdeps on its installed
 # programs. CPack can do this itself, but it first runs `file` on every
 # installed file, thousands of them here, which takes minutes.
-if(CPACK_GENERATOR STREQUAL "DEB")
-    file(STRINGS ${CPACK_ZORVINA_PROGRAMS_FILE} programs)
+function(shlib_depends list variable)
+    file(STRINGS ${list} programs)
     set(work ${CPACK_TOPLEVEL_DIRECTORY}/shlibdeps)
     file(MAKE_DIRECTORY ${work}/debian)
     file(WRITE ${work}/debian/control "")
@@ -13,5 +13,10 @@ if(CPACK_GENERATOR STREQUAL "DEB")
     if(NOT result EQUAL 0 OR NOT output MATCHES "shlibs:Depends=([^\n]*)")
         message(FATAL_ERROR "dpkg-shlibdeps failed (is dpkg-dev installed?):\n${errors}")
     endif()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CMAKE_MATCH_1}, ${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+    set(${variable} "${CMAKE_MATCH_1}, ${${variable}}" PARENT_SCOPE)
+endfunction()
+
+if(CPACK_GENERATOR STREQUAL "DEB")
+    shlib_depends(${CPACK_ZORVINA_PROGRAMS_FILE} CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS)
+    shlib_depends(${CPACK_ZORVINA_MOVIEMAKER_FILE} CPACK_DEBIAN_MOVIEMAKER_PACKAGE_DEPENDS)
 endif()
