@@ -245,6 +245,7 @@ void TestRepitch::nothingVoicedIsRefused()
     QVERIFY_THROWS_EXCEPTION(MakerError, repitched(noise, 4, 1));
     QVERIFY_THROWS_EXCEPTION(MakerError, repitched(Pcm{Rate, QList<qint16>(Rate, 0)}, 4, 1));
     QVERIFY_THROWS_EXCEPTION(MakerError, repitched(Pcm{Rate, {}}, 2, 3));
+    QVERIFY_THROWS_EXCEPTION(MakerError, repitched(Pcm{0, vowelInTone(1, 0.3).samples}, 2, 3));
 }
 
 void TestRepitch::missingSyllablesOfTheList_data()

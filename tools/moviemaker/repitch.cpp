@@ -198,8 +198,11 @@ QList<Mark> analysisMarks(const QList<float> &x, const QList<double> &track, Voi
 
 QList<double> pitchTrack(const Pcm &pcm)
 {
-    const QList<float> x = toFloats(pcm);
     const int rate = pcm.sampleRate;
+    // Below this rate the lags of the highest voices are not told apart.
+    if (rate < 8000)
+        return {};
+    const QList<float> x = toFloats(pcm);
     const int window = qRound(0.03 * rate);
     const int minLag = int(rate / HighestPitch);
     const int maxLag = qCeil(rate / LowestPitch);

@@ -10,7 +10,8 @@
 // voice in the others.
 
 // The pitch of a sound every 10 ms (0 where it is not voiced), from the
-// normalised autocorrelation of 30 ms windows; 60..500 Hz.
+// normalised autocorrelation of 30 ms windows; 60..500 Hz. Empty for a
+// sound sampled below 8 kHz.
 constexpr double PitchStepSeconds = 0.01;
 QList<double> pitchTrack(const Pcm &pcm);
 
