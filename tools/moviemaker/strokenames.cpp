@@ -129,19 +129,14 @@ void StrokeNames::readDecomposition(const QString &fileName)
             QStringLiteral("The decompositions %1 are not in the expected form").arg(fileName));
 }
 
-// 横斜钩 is the stroke of ⺄ (飞 气 风 and what is built of them); 九 几 乙
-// and the rest bend through 横折弯钩. The list spells 风 as 几 and 乂, so
-// these count by themselves before their parts are looked at.
-bool StrokeNames::hasSlantedHook(const QString &character) const
+// Whether character is built of one of parts, at any depth.
+bool StrokeNames::hasPart(const QString &character, const QStringList &parts) const
 {
-    static const QStringList slanted{QStringLiteral("⺄"), QStringLiteral("卂"),
-                                     QStringLiteral("风"), QStringLiteral("凤"),
-                                     QStringLiteral("飞"), QStringLiteral("气")};
     QStringList pending{character};
     QSet<QString> seen;
     while (!pending.isEmpty()) {
         const QString part = pending.takeLast();
-        if (slanted.contains(part))
+        if (parts.contains(part))
             return true;
         // Stroke shapes (U+31C0..U+31EF) are not taken apart: the list
         // spells 几's and 卂's bends alike as ㇠.
@@ -155,16 +150,29 @@ bool StrokeNames::hasSlantedHook(const QString &character) const
     return false;
 }
 
-QString StrokeNames::nameOf(const QString &character, QChar letter, const QPolygonF &median,
-                            NamedBy &namedBy) const
+QString StrokeNames::nameOf(const QString &character, const QString &types, int index,
+                            const QPolygonF &median, NamedBy &namedBy) const
 {
+    const QChar letter = types[index];
     namedBy = NamedBy::DataLetter;
     const QString named = letterName(letter);
     if (!named.isEmpty())
         return named;
-    if (letter == QLatin1Char('o') && !m_parts.isEmpty()) {
+    if (!m_parts.isEmpty()) {
         namedBy = NamedBy::Components;
-        return hasSlantedHook(character) ? QStringLiteral("横斜钩") : QStringLiteral("横折弯钩");
+        // 横斜钩 is the stroke of ⺄ (飞 气 风 and what is built of them); 九
+        // 几 乙 and the rest bend through 横折弯钩. The list spells 风 as 几
+        // and 乂, so these count by themselves before their parts do.
+        static const QStringList slanted{QStringLiteral("⺄"), QStringLiteral("卂"),
+                                         QStringLiteral("风"), QStringLiteral("凤"),
+                                         QStringLiteral("飞"), QStringLiteral("气")};
+        if (letter == QLatin1Char('o'))
+            return hasPart(character, slanted) ? QStringLiteral("横斜钩")
+                                               : QStringLiteral("横折弯钩");
+        // 饣 flicks a 横钩 that its Kai outline sweeps out as far as a 横撇.
+        if (letter == QLatin1Char('e') && index == 1 && types.startsWith(QLatin1String("seh")) &&
+            hasPart(character, {QStringLiteral("饣")}))
+            return QStringLiteral("横钩");
     }
     namedBy = NamedBy::CentreLine;
     const QString decided = decideLetter(letter, median);
@@ -188,7 +196,7 @@ QList<StrokeName> StrokeNames::explain(const QString &character,
     for (int i = 0; i < types.size(); ++i) {
         const QPolygonF median = i < medians.size() ? medians[i] : QPolygonF();
         StrokeName stroke;
-        stroke.name = nameOf(character, types[i], median, stroke.namedBy);
+        stroke.name = nameOf(character, types, i, median, stroke.namedBy);
         // The table corrects a name only where the data's letter or the
         // stroke's own shape allows it, so a table line that is off by a
         // stroke cannot rename the whole character.

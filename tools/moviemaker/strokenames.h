@@ -49,9 +49,9 @@ public:
     QStringList checkedCharacters() const { return m_checkedOrder; }
 
 private:
-    QString nameOf(const QString &character, QChar letter, const QPolygonF &median,
-                   NamedBy &namedBy) const;
-    bool hasSlantedHook(const QString &character) const;
+    QString nameOf(const QString &character, const QString &types, int index,
+                   const QPolygonF &median, NamedBy &namedBy) const;
+    bool hasPart(const QString &character, const QStringList &parts) const;
     void readDecomposition(const QString &fileName);
     void readCheckedTable(const QString &fileName);
 
