@@ -9,6 +9,22 @@
 
 #include <QApplication>
 #include <QDir>
+#include <cstdlib>
+
+namespace {
+
+// The window while it runs. Qt ends the program with exit() when the display
+// connection breaks (the X server went away): the character is still saved
+// then, since saving touches only files.
+frmMain *runningWindow = nullptr;
+
+void saveOnExit()
+{
+    if (runningWindow)
+        runningWindow->unloadQuietly();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -48,7 +64,11 @@ int main(int argc, char *argv[])
     });
     if (!startUp(window, dialogs))
         return 1;
+    runningWindow = &window;
+    std::atexit(saveOnExit);
     window.show();
     playerMessages.release();
-    return app.exec();
+    const int result = app.exec();
+    runningWindow = nullptr;
+    return result;
 }

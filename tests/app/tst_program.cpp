@@ -1,10 +1,12 @@
 // The program itself, as the session sees it: started as a process in a copy
-// of its application folder, ended by the session (SIGTERM or SIGHUP) or by
-// Ctrl+C in its terminal (SIGINT) with no one there to answer a message.
+// of its application folder, ended by the session (SIGTERM or SIGHUP), by
+// Ctrl+C in its terminal (SIGINT) or by its display going away, with no one
+// there to answer a message.
 #include "testfolder.h"
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 
@@ -40,6 +42,7 @@ void TestProgram::sessionEndSavesAndCleansUp_data()
     QTest::newRow("terminate") << int(SIGTERM);
     QTest::newRow("hang up") << int(SIGHUP);
     QTest::newRow("interrupt") << int(SIGINT);
+    QTest::newRow("display gone") << 0;
 }
 
 void TestProgram::sessionEndSavesAndCleansUp()
@@ -49,7 +52,22 @@ void TestProgram::sessionEndSavesAndCleansUp()
     copyApplication(dir.path());
     dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("三\r\n"));
 
+    // The display: a virtual X server of the test's own, ended instead of
+    // the program when no signal is sent.
+    QProcess display;
     QProcess program;
+    if (signalNumber == 0) {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            QSKIP("needs Xvfb");
+        display.start(QStringLiteral("Xvfb"), {QStringLiteral(":87"), QStringLiteral("-nolisten"),
+                                               QStringLiteral("tcp")});
+        QVERIFY(display.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStringLiteral("/tmp/.X11-unix/X87")), 10000);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":87"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(env);
+    }
     program.start(dir.file(QStringLiteral("/zorvina")), {});
     QVERIFY(program.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(dir.files(QStringLiteral("/Work")),
@@ -58,10 +76,14 @@ void TestProgram::sessionEndSavesAndCleansUp()
     // brings it back.
     dir.writeText(QStringLiteral("/config.ini"), QStringLiteral("\r\n"));
 
-    ::kill(program.processId(), signalNumber);
+    if (signalNumber == 0)
+        display.terminate();
+    else
+        ::kill(program.processId(), signalNumber);
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    // Qt itself ends a program whose display went away with exit code 1.
+    QCOMPARE(program.exitCode(), signalNumber == 0 ? 1 : 0);
     QCOMPARE(dir.read(QStringLiteral("/config.ini")), QByteArray("\xC8\xFD\r\n"));
     QCOMPARE(dir.files(QStringLiteral("/Work")), QStringList());
     QCOMPARE(dir.files(QStringLiteral("/Temp")), QStringList());

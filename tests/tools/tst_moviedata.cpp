@@ -141,7 +141,7 @@ void TestMovieData::readings_data()
     row("种子", "种", "zhǒng", "zhong3");
     row("仔细", "仔", "zǐ", "zi3");
     row("提供", "供", "gōng", "gong1");
-    row("漂 alone", "漂", "piāo", "piao1");
+    row("漂 by its most frequent word, 漂亮", "漂", "piào", "piao4");
     row("应该", "应", "yīng", "ying1");
     row("切菜", "切", "qiē", "qie1");
     row("爪 alone", "爪", "zhǎo", "zhao3");
