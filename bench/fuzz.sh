@@ -38,8 +38,8 @@ status=0
 grep -E "ERROR|SUMMARY|Test unit written" "$log" | sort | uniq -c || true
 # The count: the final statistics of a plain run, the last progress line of
 # a forked one.
-executions=$(grep -Eo '^stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' | tail -1)
-[ -n "$executions" ] || executions=$(grep -Eo '^#[0-9]+' "$log" | tr -d '#' | tail -1)
+executions=$(grep -Eo '^stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' | tail -1 || true)
+[ -n "$executions" ] || executions=$(grep -Eo '^#[0-9]+' "$log" | tr -d '#' | tail -1 || true)
 found=$(find "$crashes" -type f -newer "$started" | wc -l)
 if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
     grep -E -A12 "ERROR: (Address|Undefined|libFuzzer)|runtime error" "$log" | head -80 >&2
