@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compares the native player with the web player (Ruffle) still by still:
 //   differential [options] <movie files or folders...>
 //     --frames 1,10,last   frames to compare in each movie (default 1,10,last)

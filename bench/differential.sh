@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The native player against the web player (Ruffle), still by still: the
 # feature movies at their own frames, then the character library at frames
 # 1, 10 and the last. Pictures of the worst stills go to build/differential.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the native player's fuzzer with clang into build/fuzz and runs it
 # on the seeds in tests/data/native/fuzz-seeds.
 #   bench/fuzz.sh [executions] [extra libFuzzer options...]

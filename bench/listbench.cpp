@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How quickly the window handles its character list: start-up (filling the
 // list and restoring the remembered character), End in the list (stepping to
 // the last item) and typing the last character into the search box, each

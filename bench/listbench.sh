@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # How the window copes with the default list against its first 301 characters
 # (the list before it grew): start-up, End, and a search for the last
 # character, on copies of the built application folder.

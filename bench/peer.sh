@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Zorvina against the page a parent would otherwise use: Hanzi Writer
 # animating 大 in Chromium, started the same way in the same run (cold and
 # second start, first stroke pixels, memory of every process, key presses).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times the movie player as it shows on a real X display (Xvfb).
 
 A frame counts when a screenshot of the display would show it: the script

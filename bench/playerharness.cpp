@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player in a window laid out like the program's, driven through stdin
 // by playerbench.py:
 //   load <n>   plays movie n (a whole-stage colour, see the "colour" lines)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Steadiness over thousands of selections: drives the real window and player
 // through next, previous and search selections, and reports the memory of the
 // whole program (all its processes) at the start, after every thousand

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Steadiness over many selections: next, previous and search in turn on the
 # real window and player, on a copy of the default application folder.
 #   bench/soak.sh [selections] [pace in ms]     (default 5000 as fast as it goes;

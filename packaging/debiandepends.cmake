@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack: each package's Depends, from dpkg-shlibdeps on its installed
 # programs. CPack can do this itself, but it first runs `file` on every
 # installed file, thousands of them here, which takes minutes.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DLIST=<hanzi.ini> -DOUT=<config.ini> -P firstcharacter.cmake
 # Writes a config.ini naming the list's first character, as the program
 # writes it (GB18030, CR LF): an installed program opens on that character

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Counts the lines of code (neither blank nor comment) of the tests against the
 # code they test, per folder, and the share of the tests in the whole.
 # Usage: scripts/count-lines.sh [--files]   (--files also lists every file)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing Zorvina needs on Debian 12.
 # Safe to run again: it installs only what is missing.
 set -euo pipefail

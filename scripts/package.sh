@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Zorvina (when not built yet) and makes its Debian packages,
 # build/zorvina_<version>_<architecture>.deb (the program and its library)
 # and build/zorvina-moviemaker_<version>_<architecture>.deb (the movie maker

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Zorvina and opens it on its default library.
 # Without a display it runs the program on a virtual one, saves a screenshot of
 # the window, closes the program the way a user would and says where the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # screenshot.sh PROGRAM PNG: starts PROGRAM on the current X display, waits for
 # its window and its first movie, saves a screenshot to PNG, then closes the
 # window and answers the goodbye message with Enter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the button pictures and turns the hand-drawn icons into PNG files:
 //     zorvina-paint-pictures <resources folder>
 // The PNG files are committed; run this only after changing a picture.

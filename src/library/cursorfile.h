@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ZORVINA_CURSORFILE_H
 #define ZORVINA_CURSORFILE_H
 

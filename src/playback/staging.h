@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ZORVINA_STAGING_H
 #define ZORVINA_STAGING_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A child's session with the real movie area: start on the remembered
 // character, step with the keyboard and the buttons, search, close. The
 // library's movies all play natively: the web engine never starts.

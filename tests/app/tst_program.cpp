@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program itself, as the session sees it: started as a process in a copy
 // of its application folder, ended by the session (SIGTERM or SIGHUP), by
 // Ctrl+C in its terminal (SIGINT) or by its display going away, with no one

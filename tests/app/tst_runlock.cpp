@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One running copy per folder the program writes in.
 #include "runlock.h"
 #include "testfolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the native player's reader, and whatever it
 // accepts to the stage and the renderer for a few frames: none of them may
 // crash, hang, read out of bounds or allocate without a bound.

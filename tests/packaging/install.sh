@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # install.sh BUILD_DIR APP_ID: installs the build into a temporary prefix as
 # `cmake --install` lays it out, checks the desktop entry and the AppStream
 # metadata with the real validators, then runs the installed program on a

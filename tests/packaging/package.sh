@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # package.sh BUILD_DIR: makes the Debian packages the way scripts/package.sh
 # does, into a temporary folder, and checks what each holds and what it asks
 # of the system. Their files come from the same install rules as

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # play.sh PROGRAM [CLICK]: on the current X display, starts PROGRAM, clicks
 # the list at CLICK ("x y" in the window, if given), waits until the movie
 # area shows a movie, then closes the window with its close button and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie area decides per movie which player plays it: the native one for
 // what it understands, the web player, started on first need, for the rest.
 #include "moviearea.h"

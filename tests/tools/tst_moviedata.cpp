@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie maker's inputs: stroke data, readings, character lists, speech.
 #include "characterdata.h"
 #include "fileerror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The movie builder: the frame plan, the stroke reveal, and the movie file
 // read back. How a player paints the movies is checked by tst_moviesinplayer.
 #include "characterdata.h"

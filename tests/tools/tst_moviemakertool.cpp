@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvina-moviemaker run as a parent would run it.
 #include "fileops.h"
 #include "speech.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Character movies in the real player (Ruffle in Qt WebEngine): what it draws
 // must be the data's strokes, checked against Qt's own painting of them.
 #include "characterdata.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving recorded syllables to another tone, checked on synthetic vowels
 // whose pitch is known, and on the recordings the default list lacks.
 #include "makererror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stroke names: the shape classifier on drawn centre lines, and every name
 // the movie maker gives on the real data against the hand-checked table.
 #include "characterdata.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the program's mouse pointer and writes it as a .cur file:
 //     zorvina-cursor <output file>
 #include "cursorfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "listfile.h"
 #include "characterdata.h"
 #include "makererror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvina-moviemaker: writes the character movies (.haz) the program plays,
 // and the default application folder's character list.
 #include "characterdata.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "featuremovies.h"
 #include "swferror.h"
 #include "swfwriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ZORVINA_AVM1_H
 #define ZORVINA_AVM1_H
 

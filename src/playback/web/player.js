@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 "use strict";
 
 // The program's page. Ruffle runs in a frame of its own (stage.html): Ruffle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ZORVINA_PLAYERFILES_H
 #define ZORVINA_PLAYERFILES_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 "use strict";
 
 // One Ruffle, playing the movies the program's page hands it (see player.js).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web player as a module the program loads on first need.
 #include "appfolder.h"
 #include "fallbackplayer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The native player against the web player (Ruffle), still by still: every
 // feature movie the native player should play reads as native and looks
 // like Ruffle's picture of it, the rest is left to Ruffle; a sample of the

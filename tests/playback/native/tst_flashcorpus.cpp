@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Movies made with Flash, each beside the picture a Flash player shows after
 // a number of frames: the reader, the stage and the renderer together must
 // draw the same picture within the folder's tolerance.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The native player's widget: its clock, its painting and its menu, on
 // movies the SWF writer makes.
 #include "nativeplayer.h"

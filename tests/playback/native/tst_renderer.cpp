@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The renderer draws hand-built movies into small pictures; the checks look
 // at chosen pixels. One picture pixel is 20 twips.
 

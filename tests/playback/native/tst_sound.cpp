@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound decoding and mixing, run by hand without a sound device: tones are
 // encoded here (MP3 through LAME, ADPCM by a small encoder of our own), then
 // decoded and measured by their zero crossings and peaks.

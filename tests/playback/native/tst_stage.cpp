@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "avm1.h"
 #include "soundsink.h"
 #include "stage.h"

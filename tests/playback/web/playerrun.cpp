@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays one movie in the player and ends as soon as its first frame is shown
 // (exit code 0); used to watch what a run leaves behind and prints.
 #include "appfolder.h"

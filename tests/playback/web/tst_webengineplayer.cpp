@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real player on movies written by the tests, in a window of the movie
 // area's size.
 #include "appfolder.h"

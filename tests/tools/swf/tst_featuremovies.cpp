@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer's additions (raw tags, characters of any kind, LZMA, the
 // ActionScript 3 flag) and the feature movies' own encoders, checked with
 // decoders written here rather than with the code that wrote them.

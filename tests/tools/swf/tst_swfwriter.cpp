@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the writer makes is checked byte by byte against a movie worked out
 // by hand (tests/data/swf/everytag.hex): what a Flash player reads. What the
 // movies look like is checked by reading them back and by playing them.
