@@ -341,7 +341,11 @@ void Renderer::Painting::fill(const QPainterPath &path, const FillStyle &style,
     }
     painter.setTransform(style.bitmapMatrix * shapeTransform);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing && style.smoothed);
-    painter.drawImage(QPointF(0, 0), image(style.bitmapId, color));
+    // Filled as a texture over the picture's own rectangle rather than drawn
+    // with drawImage: Qt 6.4's raster engine reads past a small image drawn
+    // unsmoothed under some flipped transforms.
+    const QImage picture = image(style.bitmapId, color);
+    painter.fillRect(QRectF(QPointF(0, 0), picture.size()), QBrush(picture));
     painter.restore();
 }
 
@@ -455,7 +459,9 @@ void Renderer::Painting::bitmap(quint16 id, const QTransform &transform,
         return;
     painter.setTransform(pixels);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing);
-    painter.drawImage(QPointF(0, 0), image(id, color));
+    // As for a clipped bitmap fill: a texture, not drawImage.
+    const QImage picture = image(id, color);
+    painter.fillRect(QRectF(QPointF(0, 0), picture.size()), QBrush(picture));
 }
 
 QImage Renderer::Painting::image(quint16 id, const ColorTransform &color)
