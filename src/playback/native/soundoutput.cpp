@@ -23,14 +23,14 @@ constexpr qint64 deviceDelayFrames = qint64(deviceLatencyUs) * swf::mixRate / 10
 
 pa_simple *openDevice(int &error)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, swf::mixRate, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, swf::mixRate, 2};
     pa_buffer_attr buffer;
     buffer.maxlength = uint32_t(-1);
-    buffer.tlength = uint32_t(pa_usec_to_bytes(deviceLatencyUs, &spec));
+    buffer.tlength = uint32_t(pa_usec_to_bytes(deviceLatencyUs, &format));
     buffer.prebuf = uint32_t(-1);
     buffer.minreq = uint32_t(-1);
     buffer.fragsize = uint32_t(-1);
-    return pa_simple_new(nullptr, "Zorvina", PA_STREAM_PLAYBACK, nullptr, "Movie sound", &spec,
+    return pa_simple_new(nullptr, "Zorvina", PA_STREAM_PLAYBACK, nullptr, "Movie sound", &format,
                          nullptr, &buffer, &error);
 }
 
