@@ -13,6 +13,7 @@ class AppFolder;
 class RunLock
 {
 public:
+    // The writing folder is made beforehand (AppFolder::canWrite).
     explicit RunLock(const AppFolder &folder);
 
     // Another running copy holds the folder. A folder where no lock can be
