@@ -182,10 +182,10 @@ private:
 //   >D:X moves depth D to x = X twips; -D removes depth D;
 //   #name labels the frame; !N starts sound N (!Nx stops it, !Nn not twice);
 //   ~ holds a block of the timeline's sound stream.
-Timeline timeline(const QString &words, QSet<int> &characters)
+Timeline timeline(const QString &layout, QSet<int> &characters)
 {
     Timeline result;
-    const QStringList frames = words.split(QLatin1Char('|'));
+    const QStringList frames = layout.split(QLatin1Char('|'));
     for (int f = 0; f < frames.size(); ++f) {
         Frame frame;
         for (const QString &step : words(frames[f])) {
