@@ -21,6 +21,14 @@ public:
     // that is missing or not a movie is the player's own business and is
     // never reported back.
     virtual void LoadMovie(int layer, const QString &path) = 0;
+
+    // Writing practice of the movie last loaded: possible only when that
+    // movie plays and carries what practice needs. Loading another movie
+    // ends any practice; so does the practice itself, a few seconds after
+    // the character is finished.
+    virtual bool canPractise() const { return false; }
+    virtual bool isPractising() const { return false; }
+    virtual void setPractising(bool on) { (void)on; }
 };
 
 #endif
