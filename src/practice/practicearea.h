@@ -43,6 +43,8 @@ public:
     // Where a point of the character square (units, y down) lies in this
     // widget, as the grid is shown now.
     QPointF toWidget(QPointF characterPoint) const;
+    // How long the reward shows before finished(); tests shorten it.
+    void setRewardTime(int milliseconds);
 
 Q_SIGNALS:
     // A stroke is drawn in: written by the child, or by itself after misses.
@@ -63,6 +65,11 @@ protected:
 
 private:
     struct Private;
+    void submitInk();
+    void finishStroke(int stroke);
+    void finishCharacter();
+    void tick();
+
     std::unique_ptr<Private> d;
     std::unique_ptr<practice::PracticeSession> m_session;
 };
