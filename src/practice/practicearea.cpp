@@ -44,7 +44,7 @@ constexpr double TwipsPerPixel = 20;
 constexpr int NamePixels = 56; // stage pixels, as the lesson letters them
 constexpr int CountPixels = 40;
 
-const QColor OutlineGrey(216, 212, 205);
+const QColor OutlineGrey(212, 210, 206);
 const QColor StarFill(255, 196, 36);
 const QColor StarEdge(226, 128, 0);
 // The finished character: one bright colour a stroke.
@@ -539,6 +539,11 @@ bool PracticeArea::isActive() const
 QPointF PracticeArea::toWidget(QPointF characterPoint) const
 {
     return d->characterToWidget.map(characterPoint);
+}
+
+bool PracticeArea::isAnimating() const
+{
+    return d->frames.isActive();
 }
 
 void PracticeArea::setRewardTime(int milliseconds)

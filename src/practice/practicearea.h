@@ -45,6 +45,9 @@ public:
     QPointF toWidget(QPointF characterPoint) const;
     // How long the reward shows before finished(); tests shorten it.
     void setRewardTime(int milliseconds);
+    // A hint pulses, a stroke writes itself or the star pops up: frames are
+    // being drawn. False whenever the area is idle.
+    bool isAnimating() const;
 
 Q_SIGNALS:
     // A stroke is drawn in: written by the child, or by itself after misses.
