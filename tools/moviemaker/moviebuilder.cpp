@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "moviebuilder.h"
 #include "makererror.h"
+#include "practicedata.h"
 #include "readings.h"
 #include "speech.h"
 #include "strokereveal.h"
@@ -134,6 +135,9 @@ public:
         }
     }
 
+    // The syllable's sound, once a frame has started it; 0 before.
+    quint16 soundId() const { return m_soundId; }
+
 private:
     void showWriting(int stroke, double reveal)
     {
@@ -230,7 +234,43 @@ QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan, 
         }
         movie.showFrame();
     }
+    // After the last frame, so that the lesson's own tags stay where and as
+    // they were: players skip it, the program reads it when the movie loads.
+    movie.rawTag(practice::TagCode,
+                 practice::writePracticeData(practiceData(input, timeline.soundId())));
     return movie.finish(SwfWriter::Compression::Zlib);
+}
+
+namespace {
+
+QColor toColor(Rgba c)
+{
+    return QColor(c.r, c.g, c.b);
+}
+
+QRectF toTwips(const QRectF &pixels)
+{
+    return QRectF(pixels.topLeft() * 20.0, pixels.size() * 20.0);
+}
+
+} // namespace
+
+practice::PracticeData practiceData(const MovieInput &input, quint16 soundId)
+{
+    practice::PracticeData data;
+    data.grid = toTwips(MovieLayout::Grid);
+    data.nameBox = toTwips(MovieLayout::StrokeNameBox);
+    data.countBox = toTwips(MovieLayout::StrokeCountBox);
+    data.gridColor = toColor(MovieColors::Grid);
+    data.writingColor = toColor(MovieColors::Writing);
+    data.finishedColor = toColor(MovieColors::Finished);
+    data.countColor = toColor(MovieColors::Count);
+    data.soundId = soundId;
+    for (int i = 0; i < input.data.strokes.size(); ++i)
+        data.strokes.append(practice::Stroke{input.strokeNames.value(i).text,
+                                             input.data.medians.value(i),
+                                             input.data.strokes[i]});
+    return data;
 }
 
 namespace {

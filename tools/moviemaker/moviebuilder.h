@@ -4,6 +4,7 @@
 
 #include "characterdata.h"
 #include "frameplan.h"
+#include "practicedata.h"
 #include "swfwriter.h"
 
 #include <QByteArray>
@@ -68,7 +69,12 @@ void addSpeech(MovieInput &input, const QString &pinyin, const QString &voiceDir
 // The frames the movie needs to show the character and then say it.
 QList<PlannedFrame> planMovie(const MovieInput &input, const Timing &timing = Timing());
 
-// Writes the movie of the plan, compressed. With stopAtFrame >= 0 the movie
+// What practising the character needs, as its movie carries it: the
+// strokes in character units, where the grid and labels are, the colours,
+// and soundId, the movie's sound that says the syllable (0 for none).
+practice::PracticeData practiceData(const MovieInput &input, quint16 soundId);
+
+// Writes the movie of the plan, compressed, with the practice data. With stopAtFrame >= 0 the movie
 // ends at that frame and stops there: a still for checking a moment of it.
 QByteArray buildMovie(const MovieInput &input, const QList<PlannedFrame> &plan,
                       int stopAtFrame = -1);

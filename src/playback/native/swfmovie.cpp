@@ -242,6 +242,7 @@ private:
     void readTag(const Tag &tag, TimelineState &state);
     bool readControl(int code, Reader &body, TimelineState &state);
     void readRootTag(int code, Reader &body);
+    void keepPrivate(int code, Reader &body);
     void readCharacter(int code, Reader &body);
     void readSprite(quint16 id, Reader &body);
     void define(quint16 id, CharacterKind kind);
@@ -469,10 +470,23 @@ void MovieReader::readRootTag(int code, Reader &body)
             refuse(QStringLiteral("an ActionScript 3 movie"));
         return;
     default:
+        if (code >= 255 && code <= 1023) {
+            keepPrivate(code, body);
+            return;
+        }
         if (skippable(code))
             return;
     }
     readCharacter(code, body);
+}
+
+void MovieReader::keepPrivate(int code, Reader &body)
+{
+    QHash<int, QByteArray> &kept = m_movie.privateData;
+    if (kept.contains(code) || kept.size() >= Limits::privateTags ||
+        body.bytesLeft() > Limits::privateTagBytes)
+        return;
+    kept.insert(code, body.rest());
 }
 
 void MovieReader::readCharacter(int code, Reader &body)

@@ -44,6 +44,10 @@ constexpr int displayObjects = 100000;              // live on all timelines tog
 // Edges, glyph outlines, text glyphs, frames, display commands, sound starts
 // and labels of one movie together: what the file can make the reader hold.
 constexpr qint64 decodedItems = 2000000;
+// Private data tags kept for the program (see Movie::privateData): how many
+// codes and how large each; past these they are skipped like the rest.
+constexpr int privateTags = 8;
+constexpr int privateTagBytes = 1024 * 1024;
 } // namespace Limits
 
 // A colour transform: each channel c becomes c * mult + add, clamped to
@@ -271,6 +275,11 @@ struct Movie
     QHash<quint16, std::shared_ptr<const Font>> fonts;
     QHash<quint16, std::shared_ptr<const Text>> texts;
     QHash<quint16, std::shared_ptr<const Sound>> sounds;
+
+    // The bodies of the top-level tags with private codes (255..1023), the
+    // first of each code: data the program's own movies carry for it, which
+    // players skip.
+    QHash<int, QByteArray> privateData;
 };
 
 // Reading a file: either a movie the native player can play in full, or the
