@@ -200,6 +200,7 @@ private Q_SLOTS:
     void actions_data();
     void actions();
     void colorTransform();
+    void privateData();
     void libraryMovies();
 };
 
@@ -852,6 +853,24 @@ void TestSwfMovie::colorTransform()
     // once, at the end.
     QCOMPARE(dim.then(redder).apply(QColor(200, 0, 0)), QColor(200, 0, 0, 128));
     QCOMPARE(redder.then(dim).apply(QColor(200, 0, 0)), QColor(150, 0, 0, 128));
+}
+
+// The program's own data rides in private tags: the first of each code is
+// kept, within bounds.
+void TestSwfMovie::privateData()
+{
+    QByteArray tags = tag(800, "first") + tag(800, "second");
+    tags += tag(300, QByteArray(swf::Limits::privateTagBytes + 1, 'x'));
+    for (int code = 600; code < 620; ++code)
+        tags += tag(code, QByteArray::number(code));
+    const ReadResult read = swf::readMovie(movieFile(tags + tag(1, {})));
+    QVERIFY2(read.verdict == Verdict::Native, qPrintable(read.reason));
+    const QHash<int, QByteArray> &kept = read.movie->privateData;
+    QCOMPARE(kept.size(), swf::Limits::privateTags);
+    QCOMPARE(kept.value(800), QByteArray("first"));
+    QVERIFY(!kept.contains(300));
+    for (int code = 600; code < 600 + swf::Limits::privateTags - 1; ++code)
+        QCOMPARE(kept.value(code), QByteArray::number(code));
 }
 
 void TestSwfMovie::libraryMovies()
