@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "strokematcher.h"
+
+#include "characterdata.h"
+#include "textfile.h"
+
+#include <QLineF>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using practice::matchStroke;
+
+namespace {
+
+QString dataDir()
+{
+    return QStringLiteral(ZORVINA_HANZI_DATA);
+}
+
+QPolygonF reversed(const QPolygonF &path)
+{
+    QPolygonF out;
+    std::reverse_copy(path.cbegin(), path.cend(), std::back_inserter(out));
+    return out;
+}
+
+double lengthOf(const QPolygonF &path)
+{
+    double length = 0.0;
+    for (int i = 1; i < path.size(); ++i)
+        length += QLineF(path[i - 1], path[i]).length();
+    return length;
+}
+
+// The point at distance s along path, and the unit direction there.
+QPointF pointAlong(const QPolygonF &path, double s, QPointF *direction)
+{
+    for (int i = 1; i < path.size(); ++i) {
+        const QLineF piece(path[i - 1], path[i]);
+        if (piece.length() <= 0.0)
+            continue;
+        *direction = (path[i] - path[i - 1]) / piece.length();
+        if (s <= piece.length() || i == path.size() - 1)
+            return path[i - 1] + *direction * s;
+        s -= piece.length();
+    }
+    *direction = QPointF(1, 0);
+    return path.first();
+}
+
+// Every point moved by up to amount in each coordinate.
+QPolygonF withNoise(QRandomGenerator &random, const QPolygonF &path, double amount)
+{
+    QPolygonF out;
+    for (const QPointF &p : path)
+        out.append(p + QPointF((random.generateDouble() * 2 - 1) * amount,
+                               (random.generateDouble() * 2 - 1) * amount));
+    return out;
+}
+
+// The centre line as a young child traces it with a mouse: a slow wobble
+// across the line (up to 40 units, at most a quarter of the stroke's length
+// for the short ones: a dab does not swing wider than it is long), a few
+// units of jitter, the ends overshot or stopped short by up to a tenth, and
+// points at the uneven spacing of mouse events.
+QPolygonF childWobble(QRandomGenerator &random, const QPolygonF &median)
+{
+    const double length = lengthOf(median);
+    if (length <= 0.0)
+        return median;
+    const double amplitude = std::min(10.0 + 30.0 * random.generateDouble(), length / 4);
+    const double cycles = 0.5 + random.generateDouble();
+    const double phase = random.generateDouble() * 2 * M_PI;
+    const double from = (random.generateDouble() * 2 - 1) * 0.1 * length;
+    const double to = length + (random.generateDouble() * 2 - 1) * 0.1 * length;
+    QPolygonF out;
+    for (double s = from;; s += 3.0 + 15.0 * random.generateDouble()) {
+        s = std::min(s, to);
+        QPointF direction;
+        const QPointF onLine = s < 0 ? pointAlong(median, 0, &direction) + direction * s
+                                     : pointAlong(median, s, &direction);
+        const QPointF normal(-direction.y(), direction.x());
+        const double across =
+            amplitude * std::sin(2 * M_PI * cycles * (s - from) / (to - from) + phase);
+        const QPointF jitter((random.generateDouble() * 2 - 1) * 4,
+                             (random.generateDouble() * 2 - 1) * 4);
+        out.append(onLine + normal * across + jitter);
+        if (s >= to)
+            break;
+    }
+    return out;
+}
+
+// A tally of how often a kind of path was judged as it should be.
+struct Rate
+{
+    int right = 0;
+    int total = 0;
+    QMap<QString, int> wrongByCharacter;
+
+    void count(bool ok, const QString &character)
+    {
+        ++total;
+        if (ok)
+            ++right;
+        else
+            ++wrongByCharacter[character];
+    }
+    double percent() const { return total ? 100.0 * right / total : 0.0; }
+    QString worst() const
+    {
+        QList<QPair<int, QString>> list;
+        for (auto it = wrongByCharacter.cbegin(); it != wrongByCharacter.cend(); ++it)
+            list.append({it.value(), it.key()});
+        std::sort(list.begin(), list.end(), std::greater<>());
+        QStringList parts;
+        for (int i = 0; i < std::min(8, int(list.size())); ++i)
+            parts.append(QStringLiteral("%1 %2").arg(list[i].second).arg(list[i].first));
+        return parts.join(QStringLiteral(", "));
+    }
+    void report(const char *what) const
+    {
+        qInfo("%s: %d of %d (%.2f %%); most exceptions: %s", what, right, total, percent(),
+              qUtf8Printable(worst()));
+    }
+};
+
+} // namespace
+
+class TestStrokeMatcher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void handMade_data();
+    void handMade();
+    void degenerate_data();
+    void degenerate();
+    void wholeList();
+};
+
+void TestStrokeMatcher::handMade_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<int>("stroke");
+    QTest::addColumn<QPolygonF>("drawn");
+    QTest::addColumn<bool>("accepted");
+
+    // 永 0 is the dot: 428,76 → 539,159.
+    QTest::newRow("dot dabbed") << "永" << 0 << QPolygonF{{440, 90}, {480, 115}, {515, 140}}
+                                << true;
+    QTest::newRow("dot dabbed short")
+        << "永" << 0 << QPolygonF{{450, 95}, {470, 110}, {495, 125}} << true;
+    QTest::newRow("dot upwards") << "永" << 0 << QPolygonF{{515, 140}, {480, 115}, {440, 90}}
+                                 << false;
+    QTest::newRow("dot tap") << "永" << 0 << QPolygonF{{470, 100}} << false;
+    QTest::newRow("dot tap of a few units")
+        << "永" << 0 << QPolygonF{{470, 100}, {473, 102}, {471, 104}} << false;
+    QTest::newRow("dot far away") << "永" << 0 << QPolygonF{{440, 600}, {515, 650}} << false;
+    // 永 1, 横折钩: 309,321 → 508,319 → 500,841 → 355,822.
+    QTest::newRow("hook traced roughly")
+        << "永" << 1 << QPolygonF{{300, 330}, {400, 310}, {490, 300}, {520, 420},
+                                  {510, 600}, {495, 820}, {430, 850}, {370, 810}}
+        << true;
+    QTest::newRow("hook without its hook")
+        << "永" << 1
+        << QPolygonF{{300, 330}, {400, 310}, {490, 300}, {520, 420}, {510, 600}, {500, 840}}
+        << true;
+    QTest::newRow("hook, the bar only")
+        << "永" << 1 << QPolygonF{{300, 330}, {400, 310}, {500, 310}} << false;
+    // 心 1, 卧钩: 306,427 → 471,685 → 748,695 → 691,507.
+    QTest::newRow("lying hook") << "心" << 1
+                                << QPolygonF{{310, 440}, {360, 570}, {450, 680}, {600, 720},
+                                             {760, 690}, {780, 640}, {700, 520}}
+                                << true;
+    // 九 1, 横折弯钩: 153,428 → 638,340 → 576,698 → 801,857 → 946,633.
+    QTest::newRow("bent hook") << "九" << 1 << QPolygonF{{160, 440}, {400, 380}, {630, 350},
+                                                         {600, 500}, {590, 700}, {650, 830},
+                                                         {850, 850}, {930, 780}, {940, 650}}
+                               << true;
+    // 乙: one stroke of many turns.
+    QTest::newRow("乙 traced") << "乙" << 0
+                               << QPolygonF{{250, 210}, {420, 200}, {580, 180}, {450, 350},
+                                            {300, 540}, {260, 720}, {360, 820}, {650, 830},
+                                            {840, 760}, {850, 600}}
+                               << true;
+    // 人 0 撇: 483,164 → 72,805; 人 1 捺: 474,423 → 986,810.
+    QTest::newRow("long left sweep")
+        << "人" << 0 << QPolygonF{{490, 180}, {460, 350}, {330, 590}, {90, 790}} << true;
+    QTest::newRow("long right sweep")
+        << "人" << 1 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}} << true;
+    QTest::newRow("sweep straight down")
+        << "人" << 0 << QPolygonF{{490, 180}, {490, 500}, {490, 800}} << false;
+    QTest::newRow("right sweep first")
+        << "人" << 0 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}} << false;
+    // 三 2, the long bottom bar: 127,748 → 955,726.
+    QTest::newRow("half a bar") << "三" << 2 << QPolygonF{{130, 750}, {350, 740}, {540, 730}}
+                                << false;
+    QTest::newRow("bar overshot") << "三" << 2 << QPolygonF{{90, 760}, {500, 730}, {1000, 720}}
+                                  << true;
+    QTest::newRow("middle bar for bottom")
+        << "三" << 2 << QPolygonF{{331, 493}, {628, 457}, {700, 468}} << false;
+    QTest::newRow("bar beside the line")
+        << "三" << 2 << QPolygonF{{127, 900}, {500, 880}, {955, 880}} << false;
+    QTest::newRow("scribble over the bar")
+        << "三" << 2 << QPolygonF{{130, 750}, {300, 650}, {200, 800}, {500, 650},
+                                  {400, 820}, {700, 650}, {600, 800}, {950, 720}}
+        << false;
+    QTest::newRow("bar drawn off the square")
+        << "三" << 2 << QPolygonF{{1500, 750}, {2300, 730}} << false;
+}
+
+void TestStrokeMatcher::handMade()
+{
+    QFETCH(QString, character);
+    QFETCH(int, stroke);
+    QFETCH(QPolygonF, drawn);
+    QFETCH(bool, accepted);
+
+    const CharacterData data = loadCharacter(dataDir(), character);
+    const practice::StrokeMatch match = matchStroke(drawn, data.medians, stroke);
+    QVERIFY2(match.accepted == accepted, qPrintable(match.reason));
+    QCOMPARE(match.reason.isEmpty(), accepted);
+}
+
+void TestStrokeMatcher::degenerate_data()
+{
+    const QList<QPolygonF> bars{QPolygonF{{100, 500}, {900, 500}},
+                                QPolygonF{{500, 100}, {500, 900}}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    QPolygonF many;
+    for (int i = 0; i < 100000; ++i)
+        many.append(QPointF(100 + 800.0 * i / 99999, 500 + (i % 2 ? 1 : -1)));
+    QPolygonF manyInPlace(100000, QPointF(500, 500));
+
+    QTest::addColumn<QList<QPolygonF>>("medians");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QPolygonF>("drawn");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("empty path") << bars << 0 << QPolygonF() << false;
+    QTest::newRow("one point") << bars << 0 << QPolygonF{{500, 500}} << false;
+    QTest::newRow("same point twice") << bars << 0 << QPolygonF{{500, 500}, {500, 500}} << false;
+    QTest::newRow("NaN") << bars << 0 << QPolygonF{{100, 500}, {nan, 500}, {900, 500}} << false;
+    QTest::newRow("infinite") << bars << 0 << QPolygonF{{100, 500}, {infinity, 500}} << false;
+    QTest::newRow("huge") << bars << 0 << QPolygonF{{100, 500}, {1e300, -1e300}} << false;
+    QTest::newRow("100,000 points") << bars << 0 << many << true;
+    QTest::newRow("100,000 points in place") << bars << 0 << manyInPlace << false;
+    QTest::newRow("expected past the end") << bars << 2 << bars[0] << false;
+    QTest::newRow("expected negative") << bars << -1 << bars[0] << false;
+    QTest::newRow("no strokes") << QList<QPolygonF>() << 0 << bars[0] << false;
+    QTest::newRow("empty centre line") << QList<QPolygonF>{QPolygonF()} << 0 << bars[0] << false;
+    QTest::newRow("one-point centre line")
+        << QList<QPolygonF>{QPolygonF{{100, 500}}} << 0 << bars[0] << false;
+    QTest::newRow("damaged other line")
+        << QList<QPolygonF>{bars[0], QPolygonF{{nan, nan}, {100, 500}}} << 0 << bars[0] << true;
+}
+
+void TestStrokeMatcher::degenerate()
+{
+    QFETCH(QList<QPolygonF>, medians);
+    QFETCH(int, expected);
+    QFETCH(QPolygonF, drawn);
+    QFETCH(bool, accepted);
+
+    const practice::StrokeMatch match = matchStroke(drawn, medians, expected);
+    QCOMPARE(match.accepted, accepted);
+    QCOMPARE(match.reason.isEmpty(), accepted);
+}
+
+// Every stroke of every character of the default list, drawn as it should
+// be and as it should not.
+void TestStrokeMatcher::wholeList()
+{
+    const QStringList characters = readCharacterList(QStringLiteral(ZORVINA_APP_DIR "/hanzi.ini"));
+    QVERIFY(characters.size() >= 2500);
+    QRandomGenerator random(20261207);
+    Rate asIs, noisy, wobbly, reverse, others;
+    for (const QString &character : characters) {
+        const CharacterData data = loadCharacter(dataDir(), character);
+        const QList<QPolygonF> &medians = data.medians;
+        for (int i = 0; i < medians.size(); ++i) {
+            asIs.count(matchStroke(medians[i], medians, i).accepted, character);
+            noisy.count(matchStroke(withNoise(random, medians[i], 6), medians, i).accepted,
+                        character);
+            wobbly.count(matchStroke(childWobble(random, medians[i]), medians, i).accepted,
+                         character);
+            reverse.count(!matchStroke(reversed(medians[i]), medians, i).accepted, character);
+            for (int j = 0; j < medians.size(); ++j) {
+                if (j != i)
+                    others.count(!matchStroke(medians[j], medians, i).accepted, character);
+            }
+        }
+    }
+    asIs.report("centre line accepted");
+    noisy.report("with noise accepted");
+    wobbly.report("child's wobble accepted");
+    reverse.report("reversed refused");
+    others.report("other strokes refused");
+    QVERIFY(asIs.percent() >= 99.9);
+    QVERIFY(noisy.percent() >= 99.5);
+    QVERIFY(wobbly.percent() >= 99.0);
+    QVERIFY(reverse.percent() >= 99.0);
+    QVERIFY(others.percent() >= 98.0);
+}
+
+QTEST_GUILESS_MAIN(TestStrokeMatcher)
+#include "tst_strokematcher.moc"
