@@ -132,6 +132,38 @@ QImage closeButton()
     return button(arrow, QPen(QBrush(Qt::black), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
+// A pencil writing: it lies slanted with its point down at the left, at the
+// end of the wavy line it has just drawn. The gaps between point, wood, body
+// and cap are left bare so that the solid black still reads as a pencil.
+QImage writeButton()
+{
+    QPainterPath point;
+    point.addPolygon(QPolygonF({{0, 0}, {4, -1.8}, {4, 1.8}}));
+    point.closeSubpath();
+    QPainterPath wood;
+    wood.addPolygon(QPolygonF({{4.2, -1.9}, {10, -4.5}, {10, 4.5}, {4.2, 1.9}}));
+    wood.closeSubpath();
+    const QPainterPathStroker woodEdge(
+        QPen(Qt::black, 1.2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    QPainterPath body;
+    body.addRect(QRectF(11.5, -4.5, 17, 9));
+    QPainterPath cap;
+    cap.addRoundedRect(QRectF(30, -4.5, 5, 9), 1.5, 1.5);
+    QTransform slant;
+    slant.translate(46, 32);
+    slant.rotate(-35);
+    const QPainterPath pencil =
+        slant.map(point.united(woodEdge.createStroke(wood)).united(body).united(cap));
+
+    QPainterPath line;
+    line.moveTo(23, 36);
+    line.cubicTo(28, 30, 32, 40, 36, 35);
+    line.cubicTo(39, 32, 42, 34, 45.5, 32.5);
+    const QPainterPathStroker lineStroke(
+        QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    return button(pencil.united(lineStroke.createStroke(line)), QPen(QBrush(Qt::black), 0.6));
+}
+
 // A palette image holding exactly the colours used, in a fixed order, so the
 // same picture always gives the same file.
 QImage indexed(const QImage &image, int maxColours)
@@ -219,6 +251,7 @@ int main(int argc, char *argv[])
     bool ok = save(upButton(), buttonColours, folder + QStringLiteral("buttons/up.png"));
     ok = save(downButton(), buttonColours, folder + QStringLiteral("buttons/down.png")) && ok;
     ok = save(closeButton(), buttonColours, folder + QStringLiteral("buttons/close.png")) && ok;
+    ok = save(writeButton(), buttonColours, folder + QStringLiteral("buttons/write.png")) && ok;
     for (const QString &size : {QStringLiteral("32"), QStringLiteral("16")}) {
         const QString name = folder + QStringLiteral("icons/zorvina-") + size;
         ok = save(QImage(name + QStringLiteral(".xpm")), iconColours,

@@ -110,25 +110,30 @@ void frmMain::buildLayout()
     cmdUp = makeButton("cmdUp", QStringLiteral(":/buttons/up.png"), 3000);
     cmdClose = makeButton("cmdClose", QStringLiteral(":/buttons/close.png"), 8640);
     cmdDown = makeButton("cmdDown", QStringLiteral(":/buttons/down.png"), 4560);
+    // Centred in the strip of bare window between the next and close buttons.
+    cmdWrite = makeButton("cmdWrite", QStringLiteral(":/buttons/write.png"), 6600);
+    cmdWrite->setToolTip(QStringLiteral("写一写"));
 
     setTabOrder(List1, objSh);
     setTabOrder(objSh, txtInput);
     setTabOrder(txtInput, cmdUp);
     setTabOrder(cmdUp, cmdClose);
     setTabOrder(cmdClose, cmdDown);
+    setTabOrder(cmdDown, cmdWrite);
 }
 
 void frmMain::connectHandlers()
 {
-    for (QWidget *control :
-         {static_cast<QWidget *>(List1), List1->viewport(), static_cast<QWidget *>(cmdUp),
-          static_cast<QWidget *>(cmdDown), static_cast<QWidget *>(cmdClose)}) {
+    for (QWidget *control : {static_cast<QWidget *>(List1), List1->viewport(),
+                             static_cast<QWidget *>(cmdUp), static_cast<QWidget *>(cmdDown),
+                             static_cast<QWidget *>(cmdWrite), static_cast<QWidget *>(cmdClose)}) {
         control->setMouseTracking(true);
         control->installEventFilter(this);
     }
     connect(List1, &CharacterList::itemChosen, this, &frmMain::List1_Click);
     connect(cmdUp, &QAbstractButton::clicked, this, &frmMain::cmdUp_Click);
     connect(cmdDown, &QAbstractButton::clicked, this, &frmMain::cmdDown_Click);
+    connect(cmdWrite, &QAbstractButton::clicked, this, &frmMain::cmdWrite_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &QWidget::close);
     connect(txtInput, &QLineEdit::textChanged, this, &frmMain::txtInput_Change);
 }
@@ -149,6 +154,7 @@ void frmMain::load()
         // A first run, or a lost file: start with nothing remembered.
     }
     List1->selectText(remembered);
+    refreshWriteButton();
 
     setGeometry(placement(size(), screen()->availableGeometry()));
     List1->setFocus();
@@ -166,6 +172,12 @@ QRect frmMain::placement(const QSize &window, const QRect &available)
 void frmMain::PlayMyFile()
 {
     stageAndLoad(m_folder, List1->currentText(), m_player);
+    refreshWriteButton();
+}
+
+void frmMain::refreshWriteButton()
+{
+    cmdWrite->setEnabled(!List1->currentText().isEmpty() && m_player.canPractise());
 }
 
 void frmMain::List1_Click()
@@ -181,6 +193,11 @@ void frmMain::cmdUp_Click()
 void frmMain::cmdDown_Click()
 {
     List1->setCurrentRow(nextIndex(List1->currentRow(), List1->count()));
+}
+
+void frmMain::cmdWrite_Click()
+{
+    m_player.setPractising(!m_player.isPractising());
 }
 
 void frmMain::txtInput_Change()
@@ -240,8 +257,8 @@ void frmMain::unload(bool sayGoodbye)
     } catch (const FileError &error) {
         // Claiming the character was remembered would be untrue.
         if (sayGoodbye)
-            m_dialogs.showMessage(this, notRememberedMessage(c) + QStringLiteral("\n") +
-                                            error.message());
+            m_dialogs.showMessage(this,
+                                  notRememberedMessage(c) + QStringLiteral("\n") + error.message());
     }
     clearPlayingFolder(m_folder);
     m_state = State::Ended;

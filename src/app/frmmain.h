@@ -15,7 +15,8 @@ class PictureButton;
 class SearchBox;
 
 // The program's only window: the search box and the list of characters on
-// the left, the movie area, and the previous, next and close buttons.
+// the left, the movie area, and the previous, next, write-it and close
+// buttons.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -31,7 +32,8 @@ public:
     // character list cannot be read.
     void load();
 
-    // Plays the movie of the current character.
+    // Plays the movie of the current character (which ends any writing
+    // practice) and offers practice when that movie has it.
     void PlayMyFile();
 
     // Ends the run without asking anything (the session is ending): the
@@ -59,10 +61,12 @@ private:
     void connectHandlers();
     void unload(bool sayGoodbye);
     void setPointer(int setting);
+    void refreshWriteButton();
 
     void List1_Click();
     void cmdUp_Click();
     void cmdDown_Click();
+    void cmdWrite_Click();
     void txtInput_Change();
 
     // Tests and tools reach these by their object names.
@@ -71,6 +75,7 @@ private:
     SearchBox *txtInput;
     PictureButton *cmdUp;
     PictureButton *cmdDown;
+    PictureButton *cmdWrite;
     PictureButton *cmdClose;
     AppFolder m_folder;
     MoviePlayer &m_player;

@@ -1,13 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturebutton.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
+namespace {
+
+QPixmap washedOut(const QPixmap &picture)
+{
+    if (picture.isNull())
+        return picture;
+    QImage grey = picture.toImage()
+                      .convertToFormat(QImage::Format_Grayscale8)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&grey);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    painter.setOpacity(0.55);
+    painter.fillRect(grey.rect(), Qt::white);
+    painter.end();
+    QPixmap result = QPixmap::fromImage(grey);
+    result.setDevicePixelRatio(picture.devicePixelRatio());
+    return result;
+}
+
+} // namespace
+
 PictureButton::PictureButton(const QPixmap &picture, QWidget *parent)
-    : QAbstractButton(parent), m_picture(picture)
+    : QAbstractButton(parent), m_picture(picture), m_disabledPicture(washedOut(picture))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
@@ -22,7 +44,7 @@ void PictureButton::paintEvent(QPaintEvent *)
     // A pressed button looks pushed in: its picture moves down and right.
     if (isDown())
         target.translate(1, 1);
-    painter.drawPixmap(target, m_picture);
+    painter.drawPixmap(target, isEnabled() ? m_picture : m_disabledPicture);
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

@@ -7,6 +7,8 @@
 
 // A push button that shows a picture centred on its face and no caption. Like
 // a classic command button, Space and Enter press it when it has the focus.
+// Disabled, it shows the picture washed out to grey, so a child sees at a
+// glance that it does nothing now.
 class PictureButton : public QAbstractButton
 {
     Q_OBJECT
@@ -20,6 +22,7 @@ protected:
 
 private:
     QPixmap m_picture;
+    QPixmap m_disabledPicture;
 };
 
 #endif

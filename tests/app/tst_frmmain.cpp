@@ -10,6 +10,14 @@ namespace {
 
 const QString five = QStringLiteral("一二三四五");
 
+PictureButton *writeButton(const QWidget &window)
+{
+    auto *button = window.findChild<PictureButton *>(QStringLiteral("cmdWrite"));
+    if (!button)
+        qFatal("The window has no write-it button");
+    return button;
+}
+
 QString goodbye(const QString &c)
 {
     return QStringLiteral("计算机已经记住你本次最后学习的字是：“") + c +
@@ -35,6 +43,14 @@ private Q_SLOTS:
     void closeRemembersAndSaysGoodbye();
 
     void pointerFollowsTheMouse();
+
+    void writeButtonLook();
+    void writeButtonFollowsTheCharacter_data();
+    void writeButtonFollowsTheCharacter();
+    void writeButtonPressTurnsPracticeOnAndOff_data();
+    void writeButtonPressTurnsPracticeOnAndOff();
+    void writeButtonInTheTabOrder_data();
+    void writeButtonInTheTabOrder();
 };
 
 void TestMainWindow::layoutAndLook()
@@ -47,6 +63,7 @@ void TestMainWindow::layoutAndLook()
         {QStringLiteral("objSh"), QRect(112, 8, 577, 449)},
         {QStringLiteral("cmdUp"), QRect(200, 472, 97, 49)},
         {QStringLiteral("cmdDown"), QRect(304, 472, 97, 49)},
+        {QStringLiteral("cmdWrite"), QRect(440, 472, 97, 49)},
         {QStringLiteral("cmdClose"), QRect(576, 472, 97, 49)},
     };
     QCOMPARE(window.size(), QSize(701, 531));
@@ -61,7 +78,8 @@ void TestMainWindow::layoutAndLook()
     const QImage look = window.grab().toImage();
     QCOMPARE(look.pixelColor(5, 500), QColor(255, 192, 128));
     const WindowControls ui(window);
-    for (const PictureButton *button : {ui.cmdUp(), ui.cmdDown(), ui.cmdClose()}) {
+    for (const PictureButton *button :
+         {ui.cmdUp(), ui.cmdDown(), writeButton(window), ui.cmdClose()}) {
         const QImage face = look.copy(button->geometry());
         int backColour = 0;
         for (int y = 0; y < face.height(); ++y)
@@ -69,6 +87,12 @@ void TestMainWindow::layoutAndLook()
                 backColour += face.pixelColor(x, y) == QColor(255, 128, 255);
         QVERIFY2(backColour < face.width() * 3, qPrintable(button->objectName()));
     }
+    // The write-it button is centred in the bare strip between the next and
+    // close buttons, touching neither.
+    const QRect write = writeButton(window)->geometry();
+    QCOMPARE(write.left() - ui.cmdDown()->geometry().right(),
+             ui.cmdClose()->geometry().left() - write.right());
+    QVERIFY(write.left() > ui.cmdDown()->geometry().right() + 1);
     // The built-in pictures, or the icon theme's where the program is installed.
     const QList<QSize> iconSizes = window.windowIcon().availableSizes();
     QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
@@ -187,7 +211,8 @@ void TestMainWindow::closeRemembersAndSaysGoodbye_data()
     QTest::newRow("close button") << true << 3 << four << QByteArray("\xCB\xC4\r\n");
     QTest::newRow("title bar") << false << 3 << four << QByteArray("\xCB\xC4\r\n");
     QTest::newRow("nothing current")
-        << false << -1 << QStringLiteral("^你本次没有选择要学习的字，谢谢使用") << QByteArray("\r\n");
+        << false << -1 << QStringLiteral("^你本次没有选择要学习的字，谢谢使用")
+        << QByteArray("\r\n");
     // No one, not even root, can write a file where a folder is: the
     // character is not claimed to be remembered.
     QTest::newRow("config.ini is a folder")
@@ -234,20 +259,27 @@ void TestMainWindow::closeRemembersAndSaysGoodbye()
 
 void TestMainWindow::pointerFollowsTheMouse()
 {
-    WindowFixture fixture(five);
+    WindowFixture fixture(five, QStringLiteral("二"));
+    fixture.player.practiceAvailable = true;
     QVERIFY(fixture.show());
     frmMain &window = *fixture.window;
     const WindowControls ui = fixture.ui();
     const auto centre = [&](QWidget *w) { return w->geometry().center(); };
     const QList<std::pair<QPoint, int>> steps{
-        {QPoint(5, 500), 0},                                      // the bare window
-        {centre(ui.cmdClose()), 99}, {QPoint(480, 490), 0},       // between cmdDown and cmdClose
-        {centre(ui.txtInput()), 0},                               // from the bare window
-        {centre(ui.objSh()), 0},                                  // from the bare window
-        {centre(ui.List1()), 99},    {centre(ui.txtInput()), 99}, // in one jump from the list
-        {QPoint(50, 60), 0},                                      // the strip above the list
-        {centre(ui.cmdUp()), 99},    {centre(ui.objSh()), 99},    // in one jump
-        {centre(ui.cmdDown()), 99},  {QPoint(5, 500), 0},
+        {QPoint(5, 500), 0}, // the bare window
+        {centre(ui.cmdClose()), 99},
+        {QPoint(560, 490), 0}, // between cmdWrite and cmdClose
+        {centre(writeButton(window)), 99},
+        {QPoint(420, 490), 0},      // between cmdDown and cmdWrite
+        {centre(ui.txtInput()), 0}, // from the bare window
+        {centre(ui.objSh()), 0},    // from the bare window
+        {centre(ui.List1()), 99},
+        {centre(ui.txtInput()), 99}, // in one jump from the list
+        {QPoint(50, 60), 0},         // the strip above the list
+        {centre(ui.cmdUp()), 99},
+        {centre(ui.objSh()), 99}, // in one jump
+        {centre(ui.cmdDown()), 99},
+        {QPoint(5, 500), 0},
     };
     QCOMPARE(window.pointerSetting(), 0);
     for (const auto &[at, expected] : steps) {
@@ -261,11 +293,175 @@ void TestMainWindow::pointerFollowsTheMouse()
     // Pressing on a button and moving off it keeps the events with the button,
     // and releasing away from it clicks nothing.
     const QPoint inside = ui.cmdUp()->rect().center();
+    const QStringList loaded = fixture.player.paths;
     QTest::mousePress(ui.cmdUp(), Qt::LeftButton, {}, inside);
     QTest::mouseMove(ui.cmdUp(), inside + QPoint(5, 0));
     QTRY_COMPARE(window.pointerSetting(), 99);
     QTest::mouseRelease(ui.cmdUp(), Qt::LeftButton, {}, QPoint(-100, 0));
-    QVERIFY(fixture.player.paths.isEmpty());
+    QCOMPARE(fixture.player.paths, loaded);
+}
+
+void TestMainWindow::writeButtonLook()
+{
+    WindowFixture fixture(five, QStringLiteral("二"));
+    fixture.player.practiceAvailable = true;
+    frmMain &window = fixture.open();
+    const WindowControls ui(window);
+    PictureButton *write = writeButton(window);
+    QVERIFY(write->isEnabled());
+    const QImage enabled = write->grab().toImage();
+    for (PictureButton *other : {ui.cmdUp(), ui.cmdDown(), ui.cmdClose()}) {
+        QCOMPARE(other->size(), write->size());
+        QVERIFY2(other->grab().toImage() != enabled, qPrintable(other->objectName()));
+    }
+    QCOMPARE(write->toolTip(), QStringLiteral("写一写"));
+
+    // Disabled, the picture loses its colours: the striped background turns
+    // grey, and lighter, so the symbol still shows but the button looks off.
+    write->setEnabled(false);
+    const QImage disabled = write->grab().toImage();
+    QCOMPARE(disabled.size(), enabled.size());
+    QVERIFY(disabled != enabled);
+    const QRect picture = disabled.rect().adjusted(4, 4, -4, -4);
+    int lighter = 0;
+    for (int y = picture.top(); y <= picture.bottom(); ++y) {
+        for (int x = picture.left(); x <= picture.right(); ++x) {
+            const QColor c = disabled.pixelColor(x, y);
+            QVERIFY2(qAbs(c.red() - c.green()) <= 2 && qAbs(c.green() - c.blue()) <= 2,
+                     qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+            lighter += c.lightness() > enabled.pixelColor(x, y).lightness();
+        }
+    }
+    QVERIFY(lighter > picture.width() * picture.height() / 2);
+}
+
+void TestMainWindow::writeButtonFollowsTheCharacter_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("practice"); // whether the movie chosen has practice
+    for (const QString &way :
+         {QStringLiteral("list click"), QStringLiteral("list key"), QStringLiteral("previous"),
+          QStringLiteral("next"), QStringLiteral("search")}) {
+        QTest::newRow(qPrintable(way + QStringLiteral(", with practice"))) << way << true;
+        QTest::newRow(qPrintable(way + QStringLiteral(", without practice"))) << way << false;
+    }
+}
+
+void TestMainWindow::writeButtonFollowsTheCharacter()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, practice);
+    WindowFixture fixture(five, QStringLiteral("三"));
+    // The character the window opens on says the opposite.
+    fixture.player.practiceAvailable = !practice;
+    QVERIFY(fixture.show());
+    const WindowControls ui = fixture.ui();
+    PictureButton *write = writeButton(*fixture.window);
+    QCOMPARE(write->isEnabled(), !practice);
+
+    fixture.player.practiceAvailable = practice;
+    CharacterList *list = ui.List1();
+    QString chosen;
+    if (way == QLatin1String("list click")) {
+        chosen = QStringLiteral("五");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(4)).center());
+    } else if (way == QLatin1String("list key")) {
+        chosen = QStringLiteral("二");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Up);
+    } else if (way == QLatin1String("previous")) {
+        chosen = QStringLiteral("二");
+        QTest::mouseClick(ui.cmdUp(), Qt::LeftButton);
+    } else if (way == QLatin1String("next")) {
+        chosen = QStringLiteral("四");
+        QTest::mouseClick(ui.cmdDown(), Qt::LeftButton);
+    } else {
+        chosen = QStringLiteral("一");
+        QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, chosen);
+        QApplication::sendEvent(ui.txtInput(), &press);
+    }
+    QCOMPARE(fixture.player.paths.last(), fixture.playable(chosen));
+    QCOMPARE(write->isEnabled(), practice);
+    QVERIFY(fixture.dialogs.messages.isEmpty());
+}
+
+void TestMainWindow::writeButtonPressTurnsPracticeOnAndOff_data()
+{
+    QTest::addColumn<int>("key"); // 0: a mouse click
+    QTest::newRow("click") << 0;
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
+void TestMainWindow::writeButtonPressTurnsPracticeOnAndOff()
+{
+    QFETCH(int, key);
+    WindowFixture fixture(five, QStringLiteral("二"));
+    fixture.player.practiceAvailable = true;
+    QVERIFY(fixture.show());
+    PictureButton *write = writeButton(*fixture.window);
+    const auto press = [&] {
+        if (key == 0) {
+            QTest::mouseClick(write, Qt::LeftButton);
+        } else {
+            write->setFocus();
+            QTest::keyClick(write, Qt::Key(key));
+        }
+    };
+    press();
+    QCOMPARE(fixture.player.practising, QList<bool>{true});
+    press();
+    QCOMPARE(fixture.player.practising, (QList<bool>{true, false}));
+
+    // Another character ends practice in the movie area; the next press
+    // starts it again for that character rather than turning it "off".
+    press();
+    QTest::mouseClick(fixture.ui().cmdDown(), Qt::LeftButton);
+    QCOMPARE(fixture.player.paths.size(), 2);
+    QVERIFY(write->isEnabled());
+    press();
+    QCOMPARE(fixture.player.practising, (QList<bool>{true, false, true, true}));
+}
+
+void TestMainWindow::writeButtonInTheTabOrder_data()
+{
+    QTest::addColumn<QString>("remembered");
+    QTest::addColumn<bool>("practice");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("practice") << QStringLiteral("二") << true << true;
+    QTest::newRow("no practice in the movie") << QStringLiteral("二") << false << false;
+    QTest::newRow("nothing chosen") << QString() << true << false;
+}
+
+void TestMainWindow::writeButtonInTheTabOrder()
+{
+    QFETCH(QString, remembered);
+    QFETCH(bool, practice);
+    QFETCH(bool, enabled);
+    WindowFixture fixture(five, remembered);
+    fixture.player.practiceAvailable = practice;
+    QVERIFY(fixture.show());
+    const WindowControls ui = fixture.ui();
+    PictureButton *write = writeButton(*fixture.window);
+    QCOMPARE(write->isEnabled(), enabled);
+
+    // After the next button, Tab goes to the write-it button, or past it
+    // back round to the list when it is off.
+    ui.cmdDown()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), ui.cmdDown());
+    QTest::keyClick(ui.cmdDown(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(),
+                 enabled ? static_cast<QWidget *>(write) : static_cast<QWidget *>(ui.List1()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), ui.cmdDown());
+    if (!enabled) {
+        // Pressed or not, an unavailable button changes nothing.
+        QTest::mouseClick(write, Qt::LeftButton);
+        QVERIFY(fixture.player.practising.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

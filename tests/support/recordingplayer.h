@@ -8,7 +8,10 @@
 #include <QStringList>
 #include <QWidget>
 
-// A movie area that plays nothing and remembers every load it was asked for.
+// A movie area that plays nothing and remembers every load it was asked for,
+// and every time practice was turned on or off. Whether the movie last loaded
+// has practice is up to the test. As the real one does, loading a movie ends
+// any practice.
 class RecordingPlayer : public MoviePlayer
 {
 public:
@@ -25,12 +28,27 @@ public:
     }
 
     // The layer is checked by the journey: the real player plays layer 0 only.
-    void LoadMovie(int, const QString &path) override { paths.append(path); }
+    void LoadMovie(int, const QString &path) override
+    {
+        paths.append(path);
+        m_practising = false;
+    }
+
+    bool canPractise() const override { return practiceAvailable; }
+    bool isPractising() const override { return m_practising; }
+    void setPractising(bool on) override
+    {
+        practising.append(on);
+        m_practising = on;
+    }
 
     QStringList paths;
+    bool practiceAvailable = false;
+    QList<bool> practising; // every setPractising call, in order
 
 private:
     QPointer<QWidget> m_widget; // the window takes it over and may delete it first
+    bool m_practising = false;
 };
 
 #endif
