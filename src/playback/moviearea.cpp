@@ -3,6 +3,8 @@
 
 #include "appfolder.h"
 #include "nativeplayer.h"
+#include "practicearea.h"
+#include "practicedata.h"
 #include "swfmovie.h"
 
 #include <QLibrary>
@@ -19,8 +21,8 @@ QString brokenPlayerMessage()
 
 MovieArea::MovieArea(const AppFolder &folder, const QString &webModule, QWidget *parent)
     : QWidget(parent), m_folder(folder), m_webModule(webModule),
-      m_movieFile(folder.playingFolder()),
-      m_layout(new QStackedLayout(this)), m_native(new NativePlayer(this))
+      m_movieFile(folder.playingFolder()), m_layout(new QStackedLayout(this)),
+      m_native(new NativePlayer(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
     // Both players stay visible, the one playing on top: the web engine
@@ -42,6 +44,7 @@ void MovieArea::LoadMovie(int layer, const QString &path)
     // The program only ever shows one movie, in level 0.
     if (layer != 0)
         return;
+    forgetPractice();
     const QByteArray bytes = m_movieFile.read(path);
     if (bytes.isEmpty()) {
         Q_EMIT loadFailed(path);
@@ -71,9 +74,55 @@ void MovieArea::playNatively(const QString &path, std::shared_ptr<const swf::Mov
         m_web->showNothing();
     m_webWanted = false;
     m_nativePath = path;
+    m_nativeMovie = movie;
+    if (const auto carried =
+            practice::readPracticeData(movie->privateData.value(practice::TagCode)))
+        m_practiceData = std::make_unique<practice::PracticeData>(*carried);
+    else if (movie->privateData.contains(practice::TagCode))
+        qInfo("Zorvina: %s carries damaged practice data; only its lesson plays",
+              qUtf8Printable(path));
     m_layout->setCurrentWidget(m_native);
     setFocusProxy(m_native);
     m_native->play(std::move(movie));
+}
+
+bool MovieArea::canPractise() const
+{
+    return m_practiceData && !m_webWanted;
+}
+
+bool MovieArea::isPractising() const
+{
+    return m_practice && m_layout->currentWidget() == m_practice;
+}
+
+void MovieArea::setPractising(bool on)
+{
+    if (on == isPractising() || (on && !canPractise()))
+        return;
+    if (!on) {
+        m_practice->stop();
+        m_layout->setCurrentWidget(m_native);
+        setFocusProxy(m_native);
+        m_native->play(m_nativeMovie);
+        return;
+    }
+    if (!m_practice) {
+        m_practice = new PracticeArea(nullptr, this);
+        m_layout->addWidget(m_practice);
+        connect(m_practice, &PracticeArea::finished, this, [this] { setPractising(false); });
+    }
+    m_native->clear();
+    m_layout->setCurrentWidget(m_practice);
+    setFocusProxy(m_practice);
+    m_practice->start(*m_practiceData, m_nativeMovie);
+}
+
+// Whatever comes next, practice of the movie before is over.
+void MovieArea::forgetPractice()
+{
+    setPractising(false);
+    m_practiceData.reset();
 }
 
 void MovieArea::playOnWeb(const QString &path, const QByteArray &bytes)
@@ -93,8 +142,8 @@ FallbackPlayer *MovieArea::startWebPlayer()
 {
     // The module stays loaded for the rest of the run.
     QLibrary module(m_webModule);
-    const auto create = reinterpret_cast<CreateFallbackPlayer>(
-        module.resolve(createFallbackPlayerName));
+    const auto create =
+        reinterpret_cast<CreateFallbackPlayer>(module.resolve(createFallbackPlayerName));
     if (!create) {
         qWarning("Zorvina: the web player cannot be loaded: %s",
                  qUtf8Printable(module.errorString()));

@@ -9,9 +9,14 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class NativePlayer;
+class PracticeArea;
 class QStackedLayout;
+namespace practice {
+struct PracticeData;
+}
 namespace swf {
 struct Movie;
 }
@@ -31,7 +36,16 @@ public:
     QWidget *widget() override { return this; }
     void LoadMovie(int layer, const QString &path) override;
 
+    // Practice is offered for a movie the native player plays that carries
+    // readable practice data. Practising pauses the lesson; going back to
+    // it starts the lesson again from its beginning.
+    bool canPractise() const override;
+    bool isPractising() const override;
+    void setPractising(bool on) override;
+
     NativePlayer *nativePlayer() const { return m_native; }
+    // Null until the first practice.
+    PracticeArea *practiceArea() const { return m_practice; }
     // Null until the first movie the native player cannot play.
     QWidget *webPlayer() const { return m_web ? m_web->widget() : nullptr; }
 
@@ -49,6 +63,7 @@ private:
     FallbackPlayer *startWebPlayer();
     void onWebShown(const QString &path);
     void onWebFailed(const QString &path);
+    void forgetPractice();
 
     const AppFolder m_folder;
     const QString m_webModule;
@@ -56,6 +71,9 @@ private:
     QStackedLayout *m_layout;
     NativePlayer *m_native;
     QString m_nativePath;
+    std::shared_ptr<const swf::Movie> m_nativeMovie;
+    std::unique_ptr<practice::PracticeData> m_practiceData;
+    PracticeArea *m_practice = nullptr;
     std::unique_ptr<FallbackPlayer> m_web;
     // The movie the web player was last given, while it is the one wanted.
     QString m_webRequest;

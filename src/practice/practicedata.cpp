@@ -47,8 +47,10 @@ public:
     }
     void point(QPointF p)
     {
-        i16(qint16(std::lround(qBound(-double(Limits::coordinate), p.x(), double(Limits::coordinate)))));
-        i16(qint16(std::lround(qBound(-double(Limits::coordinate), p.y(), double(Limits::coordinate)))));
+        i16(qint16(
+            std::lround(qBound(-double(Limits::coordinate), p.x(), double(Limits::coordinate)))));
+        i16(qint16(
+            std::lround(qBound(-double(Limits::coordinate), p.y(), double(Limits::coordinate)))));
     }
     void bytes(const QByteArray &b) { m_out.append(b); }
     QByteArray result() const { return m_out; }

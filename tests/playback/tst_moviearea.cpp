@@ -3,11 +3,15 @@
 // what it understands, the web player, started on first need, for the rest.
 #include "moviearea.h"
 #include "nativeplayer.h"
+#include "practicearea.h"
+#include "practicedata.h"
+#include "practicesession.h"
 #include "swfwriter.h"
 #include "testfolder.h"
 #include "webengineenvironment.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSignalSpy>
 #include <QStackedLayout>
 #include <QTest>
@@ -53,6 +57,7 @@ class TestMovieArea : public QObject
 
 private Q_SLOTS:
     void choosesThePlayerPerMovie();
+    void offersPracticeForMoviesThatCarryIt();
 };
 
 void TestMovieArea::choosesThePlayerPerMovie()
@@ -114,6 +119,82 @@ void TestMovieArea::choosesThePlayerPerMovie()
     QCOMPARE(webShown.at(0).at(0).toString(), QString());
     QCOMPARE(shown.count(), 0);
     QCOMPARE(layout->currentWidget(), area.nativePlayer());
+}
+
+// Practice comes with the movie: offered while a movie carrying readable
+// practice data plays, over when anything else is loaded or it ends.
+void TestMovieArea::offersPracticeForMoviesThatCarryIt()
+{
+    TestFolder dir;
+    const auto stage = [&](const QString &name, const QByteArray &bytes) {
+        dir.write(QStringLiteral("/Work/") + name, bytes);
+        return dir.file(QStringLiteral("/Work/") + name);
+    };
+    const auto library = [&](const QString &character) {
+        QFile file(QStringLiteral(ZORVINA_APP_DIR "/hanzi/") + character + QStringLiteral(".haz"));
+        return stage(character + QStringLiteral(".swf"),
+                     file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    };
+    const QString one = library(QStringLiteral("一"));
+    const QString person = library(QStringLiteral("人"));
+    const QString plain = stage(QStringLiteral("方.swf"), squareMovie({200, 0, 0}));
+    const QString damaged =
+        stage(QStringLiteral("坏.swf"), withTag(squareMovie({0, 0, 200}), practice::TagCode,
+                                                QByteArray("ZVP\1 not the data it claims")));
+    const QString missing = dir.file(QStringLiteral("/Work/无.swf"));
+
+    MovieArea area(dir.folder(), QStringLiteral(ZORVINA_APP_DIR "/zorvina-webplayer.so"));
+    area.resize(577, 449);
+    area.show();
+    QSignalSpy shown(&area, &MovieArea::movieShown);
+    auto *layout = area.findChild<QStackedLayout *>();
+    const auto lessonPlays = [&] {
+        return !area.isPractising() && layout->currentWidget() == area.nativePlayer() &&
+               area.nativePlayer()->hasMovie();
+    };
+
+    for (const QString &path : {plain, damaged}) {
+        area.LoadMovie(0, path);
+        QTRY_COMPARE(shown.count(), 1);
+        shown.clear();
+        QVERIFY2(!area.canPractise(), qPrintable(path));
+        area.setPractising(true);
+        QVERIFY(lessonPlays());
+    }
+    QVERIFY(!area.practiceArea());
+
+    area.LoadMovie(0, one);
+    QVERIFY(area.canPractise());
+    area.setPractising(true);
+    QVERIFY(area.isPractising());
+    QCOMPARE(layout->currentWidget(), area.practiceArea());
+    QVERIFY(area.practiceArea()->isActive());
+    QCOMPARE(area.practiceArea()->session()->strokeCount(), 1);
+    // The lesson is silent and still while the child writes.
+    QVERIFY(!area.nativePlayer()->hasMovie());
+    area.setPractising(false);
+    QVERIFY(lessonPlays());
+    QVERIFY(!area.practiceArea()->isActive());
+
+    // Another character ends practice; its own practice is offered.
+    area.setPractising(true);
+    area.LoadMovie(0, person);
+    QVERIFY(lessonPlays());
+    QVERIFY(area.canPractise());
+    area.setPractising(true);
+    QCOMPARE(area.practiceArea()->session()->strokeCount(), 2);
+
+    // The practice's own end brings the lesson back.
+    Q_EMIT area.practiceArea()->finished();
+    QVERIFY(lessonPlays());
+
+    // A movie that cannot load leaves the last lesson playing, without practice.
+    area.setPractising(true);
+    QSignalSpy failed(&area, &MovieArea::loadFailed);
+    area.LoadMovie(0, missing);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(lessonPlays());
+    QVERIFY(!area.canPractise());
 }
 
 int main(int argc, char *argv[])

@@ -3,13 +3,13 @@
 // read back by the program, refused whole when damaged, and invisible to the
 // lesson itself.
 #include "characterdata.h"
-#include "textfile.h"
 #include "moviebuilder.h"
 #include "practicedata.h"
 #include "renderer.h"
 #include "speech.h"
 #include "stage.h"
 #include "swfmovie.h"
+#include "textfile.h"
 
 #include <QFile>
 #include <QPainter>
@@ -158,8 +158,7 @@ void TestPracticeData::refusesDamagedData_data()
     QTest::newRow("more strokes than given") << changed(strokeCount, QByteArray(1, '\6'));
     QTest::newRow("name past the bound") << changed(strokeCount + 1, QByteArray(1, char(200)));
     QTest::newRow("trailing bytes") << good + QByteArray(3, 'x');
-    QTest::newRow("past the size bound")
-        << good + QByteArray(practice::Limits::tagBytes, '\0');
+    QTest::newRow("past the size bound") << good + QByteArray(practice::Limits::tagBytes, '\0');
     QTest::newRow("words") << QByteArray("ZVP\1 hello, this is no practice data at all");
 
     // The first stroke's centre line: its point count, then its points.
