@@ -7,11 +7,11 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QLineF>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QTimer>
 #include <QtMath>
 #include <algorithm>
@@ -43,6 +43,7 @@ constexpr int InkPoints = 4096;
 constexpr double TwipsPerPixel = 20;
 constexpr int NamePixels = 56; // stage pixels, as the lesson letters them
 constexpr int CountPixels = 40;
+constexpr int MaxLabels = 500;
 
 const QColor OutlineGrey(212, 210, 206);
 const QColor StarFill(255, 196, 36);
@@ -151,6 +152,11 @@ QPainterPath starPath(QPointF centre, double radius)
     return path;
 }
 
+QString countText(int stroke)
+{
+    return QStringLiteral("第%1画").arg(stroke + 1);
+}
+
 // 0..1 overshooting a little before it settles: the star pops up.
 double popScale(double t)
 {
@@ -177,12 +183,16 @@ struct PracticeArea::Private
 
     // Background, grid, grey character and the strokes drawn in, at the
     // widget's size; made again only when the size or the finished look
-    // changes.
-    QPixmap board;
+    // changes. An image in the raster backing store's format is copied to it
+    // as it is; a pixmap made the repaint after each change wait some
+    // milliseconds longer on a busy machine.
+    QImage board;
     int written = 0;
     bool finished = false;
-    int labelled = -1;                   // whose name and count show
-    QHash<QString, QPainterPath> labels; // stage twips
+    int labelled = -1; // whose name and count show
+    // Stage twips. Kept from one character to the next: lettering a name
+    // takes milliseconds, and the names and counts are few.
+    QHash<QString, QPainterPath> labels;
 
     QPolygonF ink; // character units
     bool inking = false;
@@ -191,6 +201,7 @@ struct PracticeArea::Private
     int reveal = -1;
     QElapsedTimer revealClock;
     QElapsedTimer rewardClock;
+    QPainterPath score; // strokes right the first time, of all: "4/5"
 
     QTimer frames;
     QTimer reward;
@@ -205,6 +216,7 @@ struct PracticeArea::Private
     void drawStrokeIn(int stroke);
     QColor strokeColor(int stroke) const;
     const QPainterPath &label(const QString &text, int pixels, const QRectF &box);
+    void letterAll();
     bool animating() const;
 
     QRect toWidget(const QRectF &characterRect) const;
@@ -218,7 +230,7 @@ struct PracticeArea::Private
     void paintReveal(QPainter &painter) const;
     void paintHint(QPainter &painter) const;
     void paintInk(QPainter &painter, const QRect &dirty) const;
-    void paintReward(QPainter &painter, int right, int strokes);
+    void paintReward(QPainter &painter) const;
     void saySyllable();
 };
 
@@ -231,11 +243,10 @@ void PracticeArea::Private::clear()
     movie.reset();
     medians.clear();
     mapped = false;
-    board = QPixmap();
+    board = QImage();
     written = 0;
     finished = false;
     labelled = -1;
-    labels.clear();
     ink.clear();
     inking = false;
     hint = -1;
@@ -244,7 +255,7 @@ void PracticeArea::Private::clear()
 
 void PracticeArea::Private::relayout(const QRect &area)
 {
-    board = QPixmap();
+    board = QImage();
     mapped = false;
     if (!movie || area.isEmpty())
         return;
@@ -255,7 +266,7 @@ void PracticeArea::Private::relayout(const QRect &area)
 
 void PracticeArea::Private::drawBoard(const QSize &size, qreal pixelRatio)
 {
-    board = QPixmap((QSizeF(size) * pixelRatio).toSize());
+    board = QImage((QSizeF(size) * pixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
     board.setDevicePixelRatio(pixelRatio);
     board.fill(movie->background);
     QPainter painter(&board);
@@ -287,11 +298,30 @@ QColor PracticeArea::Private::strokeColor(int stroke) const
 
 const QPainterPath &PracticeArea::Private::label(const QString &text, int pixels, const QRectF &box)
 {
-    const QString key = QString::number(pixels) + QLatin1Char(' ') + text;
+    const QString key = QStringLiteral("%1 %2 %3 %4 %5 %6")
+                            .arg(pixels)
+                            .arg(box.x())
+                            .arg(box.y())
+                            .arg(box.width())
+                            .arg(box.height())
+                            .arg(text);
     auto found = labels.find(key);
-    if (found == labels.end())
+    if (found == labels.end()) {
+        if (labels.size() >= MaxLabels)
+            labels.clear();
         found = labels.insert(key, fittedText(text, pixels, box));
+    }
     return *found;
+}
+
+// Done before the child writes, so that a written stroke's name shows
+// within the frame.
+void PracticeArea::Private::letterAll()
+{
+    for (int i = 0; i < data.strokes.size(); ++i) {
+        label(data.strokes[i].name, NamePixels, data.nameBox);
+        label(countText(i), CountPixels, data.countBox);
+    }
 }
 
 bool PracticeArea::Private::animating() const
@@ -352,8 +382,7 @@ void PracticeArea::Private::paintLabels(QPainter &painter)
     painter.setTransform(stageToWidget);
     painter.fillPath(label(data.strokes[labelled].name, NamePixels, data.nameBox),
                      data.writingColor);
-    painter.fillPath(label(QStringLiteral("第%1画").arg(labelled + 1), CountPixels, data.countBox),
-                     data.countColor);
+    painter.fillPath(label(countText(labelled), CountPixels, data.countBox), data.countColor);
 }
 
 void PracticeArea::Private::paintReveal(QPainter &painter) const
@@ -447,7 +476,7 @@ void PracticeArea::Private::paintInk(QPainter &painter, const QRect &dirty) cons
         painter.drawPolyline(run);
 }
 
-void PracticeArea::Private::paintReward(QPainter &painter, int right, int strokes)
+void PracticeArea::Private::paintReward(QPainter &painter) const
 {
     if (!finished)
         return;
@@ -457,9 +486,7 @@ void PracticeArea::Private::paintReward(QPainter &painter, int right, int stroke
     painter.setPen(QPen(StarEdge, 2.5 * TwipsPerPixel, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(StarFill);
     painter.drawPath(starPath(data.nameBox.center(), radius * popScale(t)));
-    painter.fillPath(
-        label(QStringLiteral("%1/%2").arg(right).arg(strokes), CountPixels, data.countBox),
-        data.countColor);
+    painter.fillPath(score, data.countColor);
 }
 
 void PracticeArea::Private::saySyllable()
@@ -515,6 +542,7 @@ void PracticeArea::start(const practice::PracticeData &practiceData,
         d->medians.append(stroke.median);
     m_session = std::make_unique<practice::PracticeSession>(d->medians);
     d->relayout(rect());
+    d->letterAll();
 }
 
 void PracticeArea::stop()
@@ -562,14 +590,14 @@ void PracticeArea::paintEvent(QPaintEvent *event)
     if (d->board.isNull() || d->board.deviceIndependentSize() != QSizeF(size()))
         d->drawBoard(size(), ratio);
     const QRect dirty = event->rect();
-    painter.drawPixmap(QRectF(dirty), d->board,
-                       QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+    painter.drawImage(QRectF(dirty), d->board,
+                      QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
     painter.setRenderHint(QPainter::Antialiasing);
     d->paintLabels(painter);
     d->paintReveal(painter);
     d->paintHint(painter);
     d->paintInk(painter, dirty);
-    d->paintReward(painter, m_session->rightFirstTime(), m_session->strokeCount());
+    d->paintReward(painter);
 }
 
 void PracticeArea::mousePressEvent(QMouseEvent *event)
@@ -665,7 +693,10 @@ void PracticeArea::finishStroke(int stroke)
 void PracticeArea::finishCharacter()
 {
     d->finished = true;
-    d->board = QPixmap(); // drawn again in colour
+    d->score = fittedText(
+        QStringLiteral("%1/%2").arg(m_session->rightFirstTime()).arg(m_session->strokeCount()),
+        CountPixels, d->data.countBox);
+    d->board = QImage(); // drawn again in colour
     d->rewardClock.start();
     d->frames.start();
     d->reward.start(d->rewardMs);
