@@ -19,6 +19,11 @@ namespace {
 // stays cheap even for a path of 100,000 mouse events.
 constexpr int ResamplePoints = 32;
 
+// A path of more mouse events than this is thinned to every n-th first, so
+// that a judgement's cost stays bounded: a stroke dragged for two seconds at a
+// fast mouse's 1,000 events a second still keeps every point.
+constexpr int MaxInputPoints = 2048;
+
 // Farther than this from the square is no position on any screen: such a
 // path comes from a fault upstream, not from a child.
 constexpr double MaxCoordinate = 100000.0;
@@ -27,9 +32,13 @@ constexpr double MaxCoordinate = 100000.0;
 // (about 12 pixels); even the shortest dot is a clear dab longer than that.
 constexpr double MinDrawnLength = 24.0;
 
-// Where the child starts and ends may miss the stroke's own ends by this much
-// (a fifth of the square, about 100 pixels): a young child aims roughly, and
-// which stroke was meant is settled by the shape rules below.
+// Where the child starts and ends may miss the stroke's own ends by a share of
+// the stroke's length, so that half a stroke ends too far from where it
+// should; but at least EndToleranceFloor (about 40 pixels, a child's aim at a
+// dot) and at most EndTolerance (a fifth of the square, about 100 pixels, for
+// the long sweeps: beyond that the path is elsewhere).
+constexpr double EndLengthShare = 0.35;
+constexpr double EndToleranceFloor = 80.0;
 constexpr double EndTolerance = 0.2 * 1024.0;
 
 // The path may stray from the centre line by this much on average, each way
@@ -42,8 +51,8 @@ constexpr double MeanDistanceTolerance = 80.0;
 // nearly fixed amount whatever the stroke, so the bounds are a ratio plus an
 // allowance: a dab of half a short dot passes, half of a long bar does not,
 // and a scribble to and fro over a stroke is longer than any wobble.
-constexpr double MinLengthRatio = 0.55;
-constexpr double ShortStrokeAllowance = 30.0;
+constexpr double MinLengthRatio = 0.6;
+constexpr double ShortStrokeAllowance = 40.0;
 constexpr double MaxLengthRatio = 1.3;
 constexpr double WobbleAllowance = 150.0;
 
@@ -74,14 +83,16 @@ double pathLength(const QPolygonF &path)
     return length;
 }
 
-// path without the points that tremble in place.
+// path without the points that tremble in place, thinned to at most
+// MaxInputPoints.
 QPolygonF steadied(const QPolygonF &path)
 {
+    const int stride = int(path.size() + MaxInputPoints - 1) / MaxInputPoints;
     QPolygonF out;
     out.append(path.first());
-    for (const QPointF &p : path) {
-        if (QLineF(out.last(), p).length() >= MinPointSpacing)
-            out.append(p);
+    for (int i = 0; i < path.size(); i += stride) {
+        if (QLineF(out.last(), path[i]).length() >= MinPointSpacing)
+            out.append(path[i]);
     }
     // Keep where the child let go, however close to the last point kept.
     if (out.last() != path.last())
@@ -173,7 +184,8 @@ struct Fit
     double drawnLength = 0.0;
     double direction = 0.0;
     // The ends' distances were the path drawn the other way round.
-    double swappedDistance = 0.0;
+    double swappedStart = 0.0;
+    double swappedEnd = 0.0;
 
     // One number to rank strokes by: lower fits better.
     double score() const { return startDistance + endDistance + toLine + fromLine; }
@@ -191,24 +203,30 @@ Fit measure(const QPolygonF &drawn, double drawnLength, const QPolygonF &median)
     fit.lineLength = lineLength;
     fit.drawnLength = drawnLength;
     fit.direction = directionAgreement(drawn, line);
-    fit.swappedDistance =
-        QLineF(drawn.first(), line.last()).length() + QLineF(drawn.last(), line.first()).length();
+    fit.swappedStart = QLineF(drawn.first(), line.last()).length();
+    fit.swappedEnd = QLineF(drawn.last(), line.first()).length();
     return fit;
 }
 
 // Why fit is not the stroke, or an empty string when it is.
 QString refusal(const Fit &fit)
 {
-    if (fit.startDistance > EndTolerance)
-        return QStringLiteral("starts too far");
-    // Piece by piece agreement alone misses a turning stroke drawn backwards
+    const double endTolerance =
+        std::clamp(EndLengthShare * fit.lineLength, EndToleranceFloor, EndTolerance);
+    // A turning stroke drawn backwards can agree with the line piece by piece
     // (the reversed 横撇 goes right, then left, as the stroke does), but its
-    // ends are swapped.
-    if (fit.direction < MinDirectionAgreement ||
-        fit.swappedDistance < fit.startDistance + fit.endDistance)
+    // ends sit where the stroke's are swapped.
+    const bool endsSwapped =
+        fit.swappedStart <= endTolerance && fit.swappedEnd <= endTolerance &&
+        fit.swappedStart + fit.swappedEnd < fit.startDistance + fit.endDistance;
+    if (endsSwapped)
         return QStringLiteral("wrong direction");
-    if (fit.endDistance > EndTolerance)
+    if (fit.startDistance > endTolerance)
+        return QStringLiteral("starts too far");
+    if (fit.endDistance > endTolerance)
         return QStringLiteral("ends too far");
+    if (fit.direction < MinDirectionAgreement)
+        return QStringLiteral("wrong direction");
     if (fit.toLine > MeanDistanceTolerance)
         return QStringLiteral("strays from the stroke");
     if (fit.fromLine > MeanDistanceTolerance)

@@ -5,6 +5,7 @@
 #include "textfile.h"
 
 #include <QLineF>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -95,6 +96,36 @@ QPolygonF childWobble(QRandomGenerator &random, const QPolygonF &median)
     return out;
 }
 
+// The whole centre line moved by up to 40 units and scaled by up to a tenth
+// about its middle: a child traces beside the grey outline, not over it.
+QPolygonF moved(QRandomGenerator &random, const QPolygonF &path)
+{
+    QPointF middle;
+    for (const QPointF &p : path)
+        middle += p;
+    middle /= path.size();
+    const double angle = random.generateDouble() * 2 * M_PI;
+    const QPointF shift = QPointF(std::cos(angle), std::sin(angle)) * 40 * random.generateDouble();
+    const double scale = 1 + (random.generateDouble() * 2 - 1) * 0.1;
+    QPolygonF out;
+    for (const QPointF &p : path)
+        out.append(middle + (p - middle) * scale + shift);
+    return out;
+}
+
+// Strokes at least this long lose their end when only half is drawn; for the
+// shorter ones half a stroke is a fair dab (a dot, a short tick).
+constexpr double LongStroke = 250.0;
+
+QPolygonF firstHalf(const QPolygonF &path)
+{
+    QPolygonF out;
+    QPointF direction;
+    for (int k = 0; k <= 16; ++k)
+        out.append(pointAlong(path, lengthOf(path) * k / 32, &direction));
+    return out;
+}
+
 // A tally of how often a kind of path was judged as it should be.
 struct Rate
 {
@@ -111,6 +142,13 @@ struct Rate
             ++wrongByCharacter[character];
     }
     double percent() const { return total ? 100.0 * right / total : 0.0; }
+    // Reports the rate, for the record, and whether it is at least bound.
+    bool holds(const char *what, double bound) const
+    {
+        qInfo("%s: %d of %d (%.2f %%, at least %.1f %% expected); most exceptions: %s", what, right,
+              total, percent(), bound, qUtf8Printable(worst()));
+        return total > 0 && percent() >= bound;
+    }
     QString worst() const
     {
         QList<QPair<int, QString>> list;
@@ -121,11 +159,6 @@ struct Rate
         for (int i = 0; i < std::min(8, int(list.size())); ++i)
             parts.append(QStringLiteral("%1 %2").arg(list[i].second).arg(list[i].first));
         return parts.join(QStringLiteral(", "));
-    }
-    void report(const char *what) const
-    {
-        qInfo("%s: %d of %d (%.2f %%); most exceptions: %s", what, right, total, percent(),
-              qUtf8Printable(worst()));
     }
 };
 
@@ -148,70 +181,77 @@ void TestStrokeMatcher::handMade_data()
     QTest::addColumn<QString>("character");
     QTest::addColumn<int>("stroke");
     QTest::addColumn<QPolygonF>("drawn");
-    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("reason"); // why it is refused; empty when accepted
 
     // 永 0 is the dot: 428,76 → 539,159.
     QTest::newRow("dot dabbed") << "永" << 0 << QPolygonF{{440, 90}, {480, 115}, {515, 140}}
-                                << true;
+                                << QString();
     QTest::newRow("dot dabbed short")
-        << "永" << 0 << QPolygonF{{450, 95}, {470, 110}, {495, 125}} << true;
+        << "永" << 0 << QPolygonF{{450, 95}, {470, 110}, {495, 125}} << QString();
     QTest::newRow("dot upwards") << "永" << 0 << QPolygonF{{515, 140}, {480, 115}, {440, 90}}
-                                 << false;
-    QTest::newRow("dot tap") << "永" << 0 << QPolygonF{{470, 100}} << false;
+                                 << QStringLiteral("wrong direction");
+    QTest::newRow("dot tap") << "永" << 0 << QPolygonF{{470, 100}} << QStringLiteral("too short");
     QTest::newRow("dot tap of a few units")
-        << "永" << 0 << QPolygonF{{470, 100}, {473, 102}, {471, 104}} << false;
-    QTest::newRow("dot far away") << "永" << 0 << QPolygonF{{440, 600}, {515, 650}} << false;
+        << "永" << 0 << QPolygonF{{470, 100}, {473, 102}, {471, 104}}
+        << QStringLiteral("too short");
+    QTest::newRow("dot far away") << "永" << 0 << QPolygonF{{440, 600}, {515, 650}}
+                                  << QStringLiteral("starts too far");
     // 永 1, 横折钩: 309,321 → 508,319 → 500,841 → 355,822.
     QTest::newRow("hook traced roughly")
         << "永" << 1 << QPolygonF{{300, 330}, {400, 310}, {490, 300}, {520, 420},
                                   {510, 600}, {495, 820}, {430, 850}, {370, 810}}
-        << true;
+        << QString();
     QTest::newRow("hook without its hook")
         << "永" << 1
         << QPolygonF{{300, 330}, {400, 310}, {490, 300}, {520, 420}, {510, 600}, {500, 840}}
-        << true;
+        << QString();
     QTest::newRow("hook, the bar only")
-        << "永" << 1 << QPolygonF{{300, 330}, {400, 310}, {500, 310}} << false;
+        << "永" << 1 << QPolygonF{{300, 330}, {400, 310}, {500, 310}}
+        << QStringLiteral("ends too far");
     // 心 1, 卧钩: 306,427 → 471,685 → 748,695 → 691,507.
     QTest::newRow("lying hook") << "心" << 1
                                 << QPolygonF{{310, 440}, {360, 570}, {450, 680}, {600, 720},
                                              {760, 690}, {780, 640}, {700, 520}}
-                                << true;
+                                << QString();
     // 九 1, 横折弯钩: 153,428 → 638,340 → 576,698 → 801,857 → 946,633.
     QTest::newRow("bent hook") << "九" << 1 << QPolygonF{{160, 440}, {400, 380}, {630, 350},
                                                          {600, 500}, {590, 700}, {650, 830},
                                                          {850, 850}, {930, 780}, {940, 650}}
-                               << true;
+                               << QString();
     // 乙: one stroke of many turns.
     QTest::newRow("乙 traced") << "乙" << 0
                                << QPolygonF{{250, 210}, {420, 200}, {580, 180}, {450, 350},
                                             {300, 540}, {260, 720}, {360, 820}, {650, 830},
                                             {840, 760}, {850, 600}}
-                               << true;
+                               << QString();
     // 人 0 撇: 483,164 → 72,805; 人 1 捺: 474,423 → 986,810.
     QTest::newRow("long left sweep")
-        << "人" << 0 << QPolygonF{{490, 180}, {460, 350}, {330, 590}, {90, 790}} << true;
+        << "人" << 0 << QPolygonF{{490, 180}, {460, 350}, {330, 590}, {90, 790}} << QString();
     QTest::newRow("long right sweep")
-        << "人" << 1 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}} << true;
+        << "人" << 1 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}} << QString();
     QTest::newRow("sweep straight down")
-        << "人" << 0 << QPolygonF{{490, 180}, {490, 500}, {490, 800}} << false;
+        << "人" << 0 << QPolygonF{{490, 180}, {490, 500}, {490, 800}}
+        << QStringLiteral("ends too far");
     QTest::newRow("right sweep first")
-        << "人" << 0 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}} << false;
+        << "人" << 0 << QPolygonF{{470, 440}, {600, 590}, {760, 750}, {960, 800}}
+        << QStringLiteral("starts too far");
     // 三 2, the long bottom bar: 127,748 → 955,726.
     QTest::newRow("half a bar") << "三" << 2 << QPolygonF{{130, 750}, {350, 740}, {540, 730}}
-                                << false;
+                                << QStringLiteral("ends too far");
     QTest::newRow("bar overshot") << "三" << 2 << QPolygonF{{90, 760}, {500, 730}, {1000, 720}}
-                                  << true;
+                                  << QString();
     QTest::newRow("middle bar for bottom")
-        << "三" << 2 << QPolygonF{{331, 493}, {628, 457}, {700, 468}} << false;
+        << "三" << 2 << QPolygonF{{331, 493}, {628, 457}, {700, 468}}
+        << QStringLiteral("starts too far");
     QTest::newRow("bar beside the line")
-        << "三" << 2 << QPolygonF{{127, 900}, {500, 880}, {955, 880}} << false;
+        << "三" << 2 << QPolygonF{{127, 900}, {500, 880}, {955, 880}}
+        << QStringLiteral("strays from the stroke");
     QTest::newRow("scribble over the bar")
         << "三" << 2 << QPolygonF{{130, 750}, {300, 650}, {200, 800}, {500, 650},
                                   {400, 820}, {700, 650}, {600, 800}, {950, 720}}
-        << false;
+        << QStringLiteral("too long");
     QTest::newRow("bar drawn off the square")
-        << "三" << 2 << QPolygonF{{1500, 750}, {2300, 730}} << false;
+        << "三" << 2 << QPolygonF{{1500, 750}, {2300, 730}} << QStringLiteral("starts too far");
 }
 
 void TestStrokeMatcher::handMade()
@@ -219,12 +259,12 @@ void TestStrokeMatcher::handMade()
     QFETCH(QString, character);
     QFETCH(int, stroke);
     QFETCH(QPolygonF, drawn);
-    QFETCH(bool, accepted);
+    QFETCH(QString, reason);
 
     const CharacterData data = loadCharacter(dataDir(), character);
     const practice::StrokeMatch match = matchStroke(drawn, data.medians, stroke);
-    QVERIFY2(match.accepted == accepted, qPrintable(match.reason));
-    QCOMPARE(match.reason.isEmpty(), accepted);
+    QCOMPARE(match.reason, reason);
+    QCOMPARE(match.accepted, reason.isEmpty());
 }
 
 void TestStrokeMatcher::degenerate_data()
@@ -275,38 +315,49 @@ void TestStrokeMatcher::degenerate()
 
 // Every stroke of every character of the default list, drawn as it should
 // be and as it should not.
+// Every stroke of every character of the default list, drawn as it should
+// be and as it should not.
 void TestStrokeMatcher::wholeList()
 {
     const QStringList characters = readCharacterList(QStringLiteral(ZORVINA_APP_DIR "/hanzi.ini"));
     QVERIFY(characters.size() >= 2500);
     QRandomGenerator random(20261207);
-    Rate asIs, noisy, wobbly, reverse, others;
+    Rate asIs, noisy, wobbly, offset, reverse, reverseWobbly, halves, others, othersWobbly;
     for (const QString &character : characters) {
         const CharacterData data = loadCharacter(dataDir(), character);
         const QList<QPolygonF> &medians = data.medians;
+        const auto accepted = [&](const QPolygonF &drawn, int i) {
+            return matchStroke(drawn, medians, i).accepted;
+        };
         for (int i = 0; i < medians.size(); ++i) {
-            asIs.count(matchStroke(medians[i], medians, i).accepted, character);
-            noisy.count(matchStroke(withNoise(random, medians[i], 6), medians, i).accepted,
-                        character);
-            wobbly.count(matchStroke(childWobble(random, medians[i]), medians, i).accepted,
-                         character);
-            reverse.count(!matchStroke(reversed(medians[i]), medians, i).accepted, character);
+            const QPolygonF &line = medians[i];
+            asIs.count(accepted(line, i), character);
+            noisy.count(accepted(withNoise(random, line, 6), i), character);
+            wobbly.count(accepted(childWobble(random, line), i), character);
+            offset.count(accepted(childWobble(random, moved(random, line)), i), character);
+            reverse.count(!accepted(reversed(line), i), character);
+            reverseWobbly.count(!accepted(childWobble(random, reversed(line)), i), character);
+            if (lengthOf(line) >= LongStroke)
+                halves.count(!accepted(firstHalf(line), i), character);
             for (int j = 0; j < medians.size(); ++j) {
-                if (j != i)
-                    others.count(!matchStroke(medians[j], medians, i).accepted, character);
+                if (j == i)
+                    continue;
+                others.count(!accepted(medians[j], i), character);
+                othersWobbly.count(!accepted(childWobble(random, medians[j]), i), character);
             }
         }
     }
-    asIs.report("centre line accepted");
-    noisy.report("with noise accepted");
-    wobbly.report("child's wobble accepted");
-    reverse.report("reversed refused");
-    others.report("other strokes refused");
-    QVERIFY(asIs.percent() >= 99.9);
-    QVERIFY(noisy.percent() >= 99.5);
-    QVERIFY(wobbly.percent() >= 99.0);
-    QVERIFY(reverse.percent() >= 99.0);
-    QVERIFY(others.percent() >= 98.0);
+    // Each bound sits a little under the rate measured, so that a change
+    // for the worse shows.
+    QVERIFY(asIs.holds("centre line accepted", 100.0));
+    QVERIFY(noisy.holds("with noise accepted", 99.9));
+    QVERIFY(wobbly.holds("child's wobble accepted", 99.9));
+    QVERIFY(offset.holds("wobble moved and resized accepted", 99.5));
+    QVERIFY(reverse.holds("reversed refused", 99.9));
+    QVERIFY(reverseWobbly.holds("reversed wobble refused", 99.9));
+    QVERIFY(halves.holds("first half of a long stroke refused", 98.0));
+    QVERIFY(others.holds("other strokes refused", 99.9));
+    QVERIFY(othersWobbly.holds("other strokes' wobble refused", 99.9));
 }
 
 QTEST_GUILESS_MAIN(TestStrokeMatcher)
