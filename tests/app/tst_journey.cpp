@@ -1,13 +1,54 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A child's session with the real movie area: start on the remembered
-// character, step with the keyboard and the buttons, search, close. The
-// library's movies all play natively: the web engine never starts.
+// character, step with the keyboard and the buttons, write a character,
+// search, close. The library's movies all play natively: the web engine
+// never starts.
 #include "moviearea.h"
+#include "nativeplayer.h"
+#include "practicearea.h"
+#include "practicesession.h"
+#include "swfmovie.h"
 #include "webengineenvironment.h"
 #include "windowfixture.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+namespace {
+
+// The centre lines of a staged movie's strokes, as its practice data has them.
+QList<QPolygonF> centreLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const swf::ReadResult read = swf::readMovie(file.readAll());
+    if (!read.movie)
+        return {};
+    const auto data = practice::readPracticeData(read.movie->privateData.value(practice::TagCode));
+    QList<QPolygonF> lines;
+    for (const practice::Stroke &stroke : data ? data->strokes : QList<practice::Stroke>())
+        lines.append(stroke.median);
+    return lines;
+}
+
+// A drag along a line of the character square, as a hand draws it.
+void drag(PracticeArea *area, const QPolygonF &line)
+{
+    const auto at = [&](QPointF p) { return area->toWidget(p).toPoint(); };
+    QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, at(line.first()));
+    for (int i = 1; i < line.size(); ++i) {
+        for (int step = 1; step <= 4; ++step) {
+            QMouseEvent move(
+                QEvent::MouseMove, at(line[i - 1] + (line[i] - line[i - 1]) * step / 4.0),
+                area->mapToGlobal(at(line[i])), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &move);
+        }
+    }
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, at(line.last()));
+}
+
+} // namespace
 
 class TestJourney : public QObject
 {
@@ -55,8 +96,8 @@ void TestJourney::journey()
     // when the movie on screen has writing practice.
     auto *write = window.findChild<PictureButton *>(QStringLiteral("cmdWrite"));
     QVERIFY(write);
-    if (write->isEnabled())
-        chain.append(write);
+    QVERIFY(write->isEnabled());
+    chain.append(write);
     const auto focused = [&]() -> QWidget * {
         QWidget *f = QApplication::focusWidget();
         return f && ui.objSh()->isAncestorOf(f) ? ui.objSh() : f;
@@ -75,8 +116,35 @@ void TestJourney::journey()
     waitUntilShown(fixture.playable(QStringLiteral("三")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());
 
+    // Writing 三: a stroke drawn backwards is not taken, then the three
+    // strokes in order write the character; the lesson comes back when
+    // the button is pressed again.
+    const QList<QPolygonF> lines = centreLines(fixture.playable(QStringLiteral("三")));
+    QCOMPARE(lines.size(), 3);
+    QTest::mouseClick(write, Qt::LeftButton);
+    QVERIFY(player->isPractising());
+    PracticeArea *practice = player->practiceArea();
+    QSignalSpy written(practice, &PracticeArea::strokeWritten);
+    QSignalSpy missed(practice, &PracticeArea::missed);
+    QPolygonF backwards(lines[0].crbegin(), lines[0].crend());
+    drag(practice, backwards);
+    QCOMPARE(missed.count(), 1);
+    for (const QPolygonF &line : lines)
+        drag(practice, line);
+    QCOMPARE(written.count(), 3);
+    QVERIFY(practice->session()->isFinished());
+    QCOMPARE(practice->session()->rightFirstTime(), 2);
+    QTest::mouseClick(write, Qt::LeftButton);
+    QVERIFY(!player->isPractising());
+    QVERIFY(player->nativePlayer()->hasMovie());
+
+    // Choosing another character while practising goes back to the lesson.
+    QTest::mouseClick(write, Qt::LeftButton);
+    QVERIFY(player->isPractising());
     QTest::mouseClick(ui.cmdDown(), Qt::LeftButton);
     waitUntilShown(fixture.playable(QStringLiteral("四")));
+    QVERIFY(!player->isPractising());
+    QVERIFY(write->isEnabled());
 
     QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));
