@@ -206,9 +206,6 @@ struct PracticeArea::Private
     QTimer frames;
     QTimer reward;
     int rewardMs = DefaultRewardMs;
-    // Changes whenever a practice starts or stops, so that work after a
-    // signal knows whether its receiver ended the practice.
-    quint64 generation = 0;
 
     void clear();
     void relayout(const QRect &area);
@@ -236,7 +233,6 @@ struct PracticeArea::Private
 
 void PracticeArea::Private::clear()
 {
-    ++generation;
     frames.stop();
     reward.stop();
     data = practice::PracticeData();
@@ -684,9 +680,10 @@ void PracticeArea::finishStroke(int stroke)
     d->labelled = stroke;
     update(d->strokeRect(stroke));
     update(d->labelRect());
-    const quint64 generation = d->generation;
     Q_EMIT strokeWritten(stroke);
-    if (generation == d->generation && m_session && m_session->isFinished())
+    // The receiver may have stopped the practice or started another, which
+    // is never finished yet.
+    if (m_session && m_session->isFinished())
         finishCharacter();
 }
 

@@ -6,6 +6,7 @@
 #include "renderer.h"
 #include "soundsink.h"
 
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSet>
@@ -450,12 +451,20 @@ private Q_SLOTS:
         Lesson practised = lesson(QStringLiteral("一"));
         practised.data.soundId = soundId;
         const auto area = shown(practised);
+        const int rewardMs = 300;
+        area->setRewardTime(rewardMs);
         QSignalSpy characterWritten(area.get(), &PracticeArea::characterWritten);
         QSignalSpy finished(area.get(), &PracticeArea::finished);
+        QElapsedTimer clock;
+        qint64 finishedAt = -1;
+        connect(area.get(), &PracticeArea::characterWritten, this, [&] { clock.start(); });
+        connect(area.get(), &PracticeArea::finished, this, [&] { finishedAt = clock.elapsed(); });
         drag(*area, practised.data.strokes[0].median);
         QCOMPARE(characterWritten.size(), 1);
         QCOMPARE(m_sink.started, said ? QList<quint16>{soundId} : QList<quint16>());
         QTRY_COMPARE(finished.size(), 1);
+        // The reward shows for its time (a coarse timer may end 5 % early).
+        QVERIFY2(finishedAt >= rewardMs * 0.9, qPrintable(QString::number(finishedAt)));
         area->stop();
         QCOMPARE(m_sink.stops, 1);
     }
@@ -492,34 +501,51 @@ private Q_SLOTS:
         QCOMPARE(area->session()->rightFirstTime(), 1);
     }
 
-    // A receiver may end the practice from any signal; nothing more comes.
-    void stoppedFromASignal_data()
+    // A receiver may end the practice, or start another, from any signal:
+    // nothing more of the old one comes.
+    void endedFromASignal_data()
     {
         QTest::addColumn<bool>("onStroke");
-        QTest::newRow("on the last stroke") << true;
-        QTest::newRow("on the character") << false;
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("stopped on the last stroke") << true << false;
+        QTest::newRow("stopped on the character") << false << false;
+        QTest::newRow("another started on the last stroke") << true << true;
     }
 
-    void stoppedFromASignal()
+    void endedFromASignal()
     {
         QFETCH(bool, onStroke);
+        QFETCH(bool, restart);
         const Lesson practised = lesson(QStringLiteral("人"));
+        const Lesson next = lesson(QStringLiteral("大"));
         const auto area = shown(practised);
         area->setRewardTime(0);
         QSignalSpy characterWritten(area.get(), &PracticeArea::characterWritten);
         QSignalSpy finished(area.get(), &PracticeArea::finished);
         drag(*area, practised.data.strokes[0].median);
+        PracticeArea *receiver = area.get();
+        const auto end = [&] {
+            if (restart)
+                receiver->start(next.data, next.movie);
+            else
+                receiver->stop();
+        };
         if (onStroke)
-            connect(area.get(), &PracticeArea::strokeWritten, area.get(), &PracticeArea::stop);
+            connect(receiver, &PracticeArea::strokeWritten, receiver, end);
         else
-            connect(area.get(), &PracticeArea::characterWritten, area.get(), &PracticeArea::stop);
+            connect(receiver, &PracticeArea::characterWritten, receiver, end);
         drag(*area, practised.data.strokes[1].median);
         QCOMPARE(characterWritten.size(), onStroke ? 0 : 1);
-        QVERIFY(!area->isActive());
+        QCOMPARE(area->isActive(), restart);
         QVERIFY(!area->isAnimating());
         QCoreApplication::processEvents();
         QCOMPARE(finished.size(), 0);
         QCOMPARE(m_sink.started.size(), onStroke ? 0 : 1);
+        if (restart) {
+            QCOMPARE(area->session()->strokeCount(), 3);
+            QCOMPARE(area->session()->currentStroke(), 0);
+            QCOMPARE(count(picture(*area), onWidget(*area, next.data.grid), isDark), 0);
+        }
     }
 
     void strayInputIsIgnored()
