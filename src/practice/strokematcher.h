@@ -11,8 +11,12 @@ namespace practice {
 struct StrokeMatch
 {
     bool accepted = false;
-    // Why a stroke was refused, in a few words for tests and the log
-    // ("starts too far", "wrong direction"...); empty when accepted.
+    // Why a stroke was refused, in a few words for tests and the log: "starts
+    // too far", "ends too far", "wrong direction", "strays from the stroke",
+    // "misses part of the stroke", "too short", "too long", "looks like
+    // stroke N" (counted from 1), or what was wrong with the input ("nothing
+    // drawn", "coordinates out of range", "no such stroke"...); empty when
+    // accepted.
     QString reason;
 };
 
@@ -20,6 +24,9 @@ struct StrokeMatch
 // drawn and medians are in character units (1024 x 1024, y down); medians
 // holds every stroke's centre line in writing order, so that a path that is
 // plainly another stroke is refused even where it is near the expected one.
+// Any input is safe: an empty or huge path, NaN, an expected stroke out of
+// range are refused with a reason, and a path of any length costs a bounded
+// time (well under a millisecond).
 StrokeMatch matchStroke(const QPolygonF &drawn, const QList<QPolygonF> &medians, int expected);
 
 } // namespace practice
