@@ -168,7 +168,7 @@ struct Rate
     // Reports the rate, for the record, and whether it is at least bound.
     bool holds(const char *what, double bound) const
     {
-        qInfo("%s: %d of %d (%.2f %%, at least %.1f %% expected); exceptions: %s; why: %s", what,
+        qInfo("%s: %d of %d (%.3f %%, at least %.2f %% expected); exceptions: %s; why: %s", what,
               right, total, percent(), bound, qUtf8Printable(mostFrequent(byCharacter)),
               qUtf8Printable(mostFrequent(byReason)));
         return total > 0 && percent() >= bound;
