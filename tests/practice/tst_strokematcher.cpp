@@ -37,20 +37,24 @@ double lengthOf(const QPolygonF &path)
     return length;
 }
 
-// The point at distance s along path, and the unit direction there.
+// The point at distance s along path, and the unit direction there; before
+// the start and past the end on along the first or last piece, as a hand
+// that starts early or overshoots goes on.
 QPointF pointAlong(const QPolygonF &path, double s, QPointF *direction)
 {
-    for (int i = 1; i < path.size(); ++i) {
-        const QLineF piece(path[i - 1], path[i]);
-        if (piece.length() <= 0.0)
-            continue;
-        *direction = (path[i] - path[i - 1]) / piece.length();
-        if (s <= piece.length() || i == path.size() - 1)
-            return path[i - 1] + *direction * s;
-        s -= piece.length();
-    }
     *direction = QPointF(1, 0);
-    return path.first();
+    QPointF from = path.first();
+    for (int i = 1; i < path.size(); ++i) {
+        const double length = QLineF(path[i - 1], path[i]).length();
+        if (length <= 0.0)
+            continue;
+        *direction = (path[i] - path[i - 1]) / length;
+        if (s <= length)
+            return path[i - 1] + *direction * s;
+        s -= length;
+        from = path[i];
+    }
+    return from + *direction * s;
 }
 
 // Every point moved by up to amount in each coordinate.
@@ -82,8 +86,7 @@ QPolygonF childWobble(QRandomGenerator &random, const QPolygonF &median)
     for (double s = from;; s += 3.0 + 15.0 * random.generateDouble()) {
         s = std::min(s, to);
         QPointF direction;
-        const QPointF onLine = s < 0 ? pointAlong(median, 0, &direction) + direction * s
-                                     : pointAlong(median, s, &direction);
+        const QPointF onLine = pointAlong(median, s, &direction);
         const QPointF normal(-direction.y(), direction.x());
         const double across =
             amplitude * std::sin(2 * M_PI * cycles * (s - from) / (to - from) + phase);
