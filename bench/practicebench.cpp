@@ -10,13 +10,10 @@
 //
 //   zorvina-practicebench <application folder> <characters> <picture folder>
 
-#include "characterdata.h"
-#include "moviebuilder.h"
 #include "practicearea.h"
 #include "practicedata.h"
 #include "practicesession.h"
 #include "soundsink.h"
-#include "strokenames.h"
 #include "swfmovie.h"
 #include "textfile.h"
 
@@ -62,45 +59,10 @@ protected:
     }
 };
 
-QColor color(Rgba c)
-{
-    return QColor(c.r, c.g, c.b, c.a);
-}
-
-QRectF twips(const QRectF &pixels)
-{
-    return QRectF(pixels.topLeft() * 20, pixels.size() * 20);
-}
-
-// For movies made before they carried practice data: the same, from the
-// stroke data the movie maker reads.
-practice::PracticeData fromStrokeData(const QString &character, const swf::Movie &movie)
-{
-    static const StrokeNames namer(QStringLiteral(ZORVINA_STROKE_NAMES),
-                                   QStringLiteral(ZORVINA_DECOMPOSITION),
-                                   QStringLiteral(ZORVINA_CHECKED_NAMES));
-    const CharacterData strokes = loadCharacter(QStringLiteral(ZORVINA_HANZI_DATA), character);
-    const QStringList names = namer.names(character, strokes.medians);
-    practice::PracticeData data;
-    data.grid = twips(MovieLayout::Grid);
-    data.nameBox = twips(MovieLayout::StrokeNameBox);
-    data.countBox = twips(MovieLayout::StrokeCountBox);
-    data.gridColor = color(MovieColors::Grid);
-    data.writingColor = color(MovieColors::Writing);
-    data.finishedColor = color(MovieColors::Finished);
-    data.countColor = color(MovieColors::Count);
-    if (!movie.sounds.isEmpty())
-        data.soundId = movie.sounds.keys().first();
-    for (int i = 0; i < strokes.strokes.size(); ++i)
-        data.strokes.append({names.value(i), strokes.medians[i], strokes.strokes[i]});
-    return data;
-}
-
 struct Practised
 {
     practice::PracticeData data;
     std::shared_ptr<const swf::Movie> movie;
-    bool fromMovie = false;
 };
 
 std::optional<Practised> load(const QString &folder, const QString &character)
@@ -118,23 +80,13 @@ std::optional<Practised> load(const QString &folder, const QString &character)
     }
     Practised practised;
     practised.movie = read.movie;
-    const auto tag = read.movie->privateData.constFind(practice::TagCode);
-    if (tag != read.movie->privateData.constEnd()) {
-        const std::optional<practice::PracticeData> data = practice::readPracticeData(*tag);
-        if (!data) {
-            std::fprintf(stderr, "%s: damaged practice data\n", qPrintable(file.fileName()));
-            return std::nullopt;
-        }
-        practised.data = *data;
-        practised.fromMovie = true;
-        return practised;
-    }
-    try {
-        practised.data = fromStrokeData(character, *read.movie);
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(character), error.what());
+    const std::optional<practice::PracticeData> data =
+        practice::readPracticeData(read.movie->privateData.value(practice::TagCode));
+    if (!data) {
+        std::fprintf(stderr, "%s: no readable practice data\n", qPrintable(file.fileName()));
         return std::nullopt;
     }
+    practised.data = *data;
     return practised;
 }
 
@@ -204,6 +156,7 @@ struct Timings
     // two differ by the time the process waited for a core.
     Times moves, movesCpu;
     Times releases, releasesCpu;
+    Times starts; // from start() to the practice's first picture: the button's press
     int unpainted = 0; // events after which nothing was repainted
 };
 
@@ -350,7 +303,7 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     Timings timings;
     QList<qint64> resident{residentKb()};
-    int practised = 0, fromMovie = 0, skipped = 0, incomplete = 0;
+    int practised = 0, skipped = 0, incomplete = 0;
     QElapsedTimer wall;
     wall.start();
     for (int i = 0; practised < wanted; ++i) {
@@ -361,8 +314,13 @@ int main(int argc, char *argv[])
                 break;
             continue;
         }
-        fromMovie += lesson->fromMovie;
+        const int paints = area.paints;
+        QElapsedTimer clock;
+        clock.start();
         area.start(lesson->data, lesson->movie);
+        QApplication::processEvents();
+        if (area.paints > paints)
+            timings.starts.add(clock.nsecsElapsed() / 1e6);
         if (practised % 5 == 0)
             drag(area, reversed(lesson->data.strokes[0].median), timings);
         for (const practice::Stroke &stroke : lesson->data.strokes)
@@ -374,12 +332,12 @@ int main(int argc, char *argv[])
         if (++practised % 100 == 0)
             resident.append(residentKb());
     }
-    std::printf("%d characters practised in %.1f s (%d with practice data from the movie, "
-                "the rest from the stroke data; %d skipped; %d left unfinished)\n",
-                practised, wall.elapsed() / 1000.0, fromMovie, skipped, incomplete);
+    std::printf("%d characters practised in %.1f s (%d skipped; %d left unfinished)\n", practised,
+                wall.elapsed() / 1000.0, skipped, incomplete);
     std::printf("event to the end of its repaint, 577 x 449:\n");
     report("move", timings.moves);
     report("release", timings.releases);
+    report("start", timings.starts);
     std::printf("the same in this thread's CPU time:\n");
     report("move", timings.movesCpu);
     report("release", timings.releasesCpu);

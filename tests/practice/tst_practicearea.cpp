@@ -20,16 +20,6 @@ constexpr quint16 SyllableId = 7;
 const QRectF Stage(0, 0, 577 * 20, 449 * 20);
 const QColor Background(255, 250, 238);
 
-QColor color(Rgba c)
-{
-    return QColor(c.r, c.g, c.b, c.a);
-}
-
-QRectF twips(const QRectF &pixels)
-{
-    return QRectF(pixels.topLeft() * 20, pixels.size() * 20);
-}
-
 struct Lesson
 {
     practice::PracticeData data;
@@ -40,19 +30,11 @@ struct Lesson
 // in the movie.
 Lesson lesson(const QString &character)
 {
-    const CharacterData strokes = loadCharacter(QStringLiteral(ZORVINA_HANZI_DATA), character);
+    MovieInput input;
+    input.data = loadCharacter(QStringLiteral(ZORVINA_HANZI_DATA), character);
+    input.strokeNames.fill(Label{QStringLiteral("横折钩"), {}}, input.data.strokes.size());
     Lesson made;
-    practice::PracticeData &data = made.data;
-    data.grid = twips(MovieLayout::Grid);
-    data.nameBox = twips(MovieLayout::StrokeNameBox);
-    data.countBox = twips(MovieLayout::StrokeCountBox);
-    data.gridColor = color(MovieColors::Grid);
-    data.writingColor = color(MovieColors::Writing);
-    data.finishedColor = color(MovieColors::Finished);
-    data.countColor = color(MovieColors::Count);
-    data.soundId = SyllableId;
-    for (int i = 0; i < strokes.strokes.size(); ++i)
-        data.strokes.append({QStringLiteral("横折钩"), strokes.medians[i], strokes.strokes[i]});
+    made.data = practiceData(input, SyllableId);
     made.movie = std::make_shared<swf::Movie>();
     made.movie->stage = Stage;
     made.movie->background = Background;
