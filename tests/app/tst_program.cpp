@@ -6,6 +6,7 @@
 #include "testfolder.h"
 
 #include <QDirIterator>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -63,7 +64,14 @@ void TestProgram::sessionEndSavesAndCleansUp()
         display.start(QStringLiteral("Xvfb"), {QStringLiteral(":87"), QStringLiteral("-nolisten"),
                                                QStringLiteral("tcp")});
         QVERIFY(display.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStringLiteral("/tmp/.X11-unix/X87")), 10000);
+        // A socket file left by an earlier server proves nothing: wait
+        // until this one answers on it.
+        const auto listening = [] {
+            QLocalSocket socket;
+            socket.connectToServer(QStringLiteral("/tmp/.X11-unix/X87"));
+            return socket.waitForConnected(200);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(listening(), 10000);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":87"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
