@@ -12,7 +12,8 @@ namespace practice {
 namespace {
 
 // All lengths are character units: the character's square is 1024 wide and
-// shows about 480 pixels wide, so one unit is about half a pixel.
+// the lesson's grid shows it 360 pixels wide, so one unit is about a third of
+// a pixel.
 
 // A path is compared by this many points spread evenly along it, whatever the
 // mouse gave: enough to follow a hook's turn, few enough that a judgement
@@ -29,13 +30,13 @@ constexpr int MaxInputPoints = 2048;
 constexpr double MaxCoordinate = 100000.0;
 
 // A tap, or the wobble of a hand pressed in place, moves less than this
-// (about 12 pixels); even the shortest dot is a clear dab longer than that.
+// (about 8 pixels); even the shortest dot is a clear dab longer than that.
 constexpr double MinDrawnLength = 24.0;
 
 // Where the child starts and ends may miss the stroke's own ends by a share of
 // the stroke's length, so that half a stroke ends too far from where it
-// should; but at least EndToleranceFloor (about 40 pixels, a child's aim at a
-// dot) and at most EndTolerance (a fifth of the square, about 100 pixels, for
+// should; but at least EndToleranceFloor (about 28 pixels, a child's aim at a
+// dot) and at most EndTolerance (a fifth of the square, about 72 pixels, for
 // the long sweeps: beyond that the path is elsewhere).
 constexpr double EndLengthShare = 0.35;
 constexpr double EndToleranceFloor = 80.0;
@@ -56,7 +57,7 @@ constexpr double ShortStrokeAllowance = 40.0;
 constexpr double MaxLengthRatio = 1.3;
 constexpr double WobbleAllowance = 150.0;
 
-// Mouse events closer than this to the last point kept (about 2 pixels) are
+// Mouse events closer than this to the last point kept (about 1.4 pixels) are
 // the hand trembling in place: they add length, not shape.
 constexpr double MinPointSpacing = 4.0;
 
