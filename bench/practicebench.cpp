@@ -156,7 +156,7 @@ struct Timings
     // two differ by the time the process waited for a core.
     Times moves, movesCpu;
     Times releases, releasesCpu;
-    Times starts; // from start() to the practice's first picture: the button's press
+    Times starts;      // from start() to the practice's first picture: the button's press
     int unpainted = 0; // events after which nothing was repainted
 };
 

@@ -23,18 +23,18 @@ constexpr int TagCode = 800;
 namespace Limits {
 constexpr int tagBytes = 1024 * 1024;
 constexpr int strokes = 64;
-constexpr int nameBytes = 120;     // UTF-8
-constexpr int medianPoints = 512;  // per stroke
+constexpr int nameBytes = 120;      // UTF-8
+constexpr int medianPoints = 512;   // per stroke
 constexpr int outlinePoints = 8192; // per stroke, control points counted
-constexpr int coordinate = 4096;   // |x|, |y| in character units
+constexpr int coordinate = 4096;    // |x|, |y| in character units
 } // namespace Limits
 
 // One stroke, in writing order, in character units: the 1024 x 1024 square
 // the character is designed in, y pointing down.
 struct Stroke
 {
-    QString name;        // e.g. 横折钩; may be empty
-    QPolygonF median;    // the centre line, from where the brush starts to where it ends
+    QString name;         // e.g. 横折钩; may be empty
+    QPolygonF median;     // the centre line, from where the brush starts to where it ends
     QPainterPath outline; // the filled shape of the stroke
 };
 

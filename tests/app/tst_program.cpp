@@ -61,8 +61,8 @@ void TestProgram::sessionEndSavesAndCleansUp()
     if (signalNumber == 0) {
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
             QSKIP("needs Xvfb");
-        display.start(QStringLiteral("Xvfb"), {QStringLiteral(":87"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
+        display.start(QStringLiteral("Xvfb"),
+                      {QStringLiteral(":87"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QVERIFY(display.waitForStarted());
         // A socket file left by an earlier server proves nothing: wait
         // until this one answers on it.
