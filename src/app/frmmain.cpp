@@ -113,6 +113,7 @@ void frmMain::buildLayout()
     // Centred in the strip of bare window between the next and close buttons.
     cmdWrite = makeButton("cmdWrite", QStringLiteral(":/buttons/write.png"), 6600);
     cmdWrite->setToolTip(QStringLiteral("写一写"));
+    cmdWrite->setCheckable(true);
 
     setTabOrder(List1, objSh);
     setTabOrder(objSh, txtInput);
@@ -178,6 +179,12 @@ void frmMain::PlayMyFile()
 void frmMain::refreshWriteButton()
 {
     cmdWrite->setEnabled(!List1->currentText().isEmpty() && m_player.canPractise());
+    showPractising(m_player.isPractising());
+}
+
+void frmMain::showPractising(bool practising)
+{
+    cmdWrite->setChecked(practising);
 }
 
 void frmMain::List1_Click()
@@ -198,6 +205,8 @@ void frmMain::cmdDown_Click()
 void frmMain::cmdWrite_Click()
 {
     m_player.setPractising(!m_player.isPractising());
+    // The click toggled the button already; the player has the last word.
+    showPractising(m_player.isPractising());
 }
 
 void frmMain::txtInput_Change()

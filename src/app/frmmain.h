@@ -40,6 +40,10 @@ public:
     // character is remembered and the playing folder emptied, with no goodbye.
     void unloadQuietly();
 
+    // The movie area began or ended writing practice: the write-it button
+    // shows it pressed in while the child writes.
+    void showPractising(bool practising);
+
     // The application-wide pointer: 0 the default one, 99 the custom one.
     int pointerSetting() const { return m_pointerSetting; }
 

@@ -43,19 +43,21 @@ int main(int argc, char *argv[])
     if (!folder.canWrite()) {
         // Installed for a user whose home folder is missing, unset or not
         // theirs to write in: said once, before anything fails quietly.
-        dialogs.showMessage(nullptr, QStringLiteral("无法使用你的数据文件夹“") +
-                                         QDir::toNativeSeparators(folder.writingPath()) +
-                                         QStringLiteral("”：汉字动画无法播放，最后学习的字也无法记住。"));
+        dialogs.showMessage(nullptr,
+                            QStringLiteral("无法使用你的数据文件夹“") +
+                                QDir::toNativeSeparators(folder.writingPath()) +
+                                QStringLiteral("”：汉字动画无法播放，最后学习的字也无法记住。"));
     }
     const RunLock lock(folder);
     if (lock.heldElsewhere()) {
         dialogs.showMessage(nullptr, QStringLiteral("Zorvina 已经打开了，请使用已经打开的窗口。"));
         return 0;
     }
-    auto *player = new MovieArea(
-        folder, QCoreApplication::applicationDirPath() + QStringLiteral("/zorvina-webplayer.so"));
+    auto *player = new MovieArea(folder, QCoreApplication::applicationDirPath() +
+                                             QStringLiteral("/zorvina-webplayer.so"));
     frmMain window(folder, *player, dialogs);
     HeldMessages playerMessages(dialogs, &window);
+    QObject::connect(player, &MovieArea::practiceChanged, &window, &frmMain::showPractising);
     QObject::connect(player, &MovieArea::unavailable, &window,
                      [&](const QString &message) { playerMessages.showMessage(message); });
     // Also ends a start-up whose error message nobody is there to answer.

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPen>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -42,9 +43,14 @@ void PictureButton::paintEvent(QPaintEvent *)
     QRect target(QPoint(), m_picture.deviceIndependentSize().toSize());
     target.moveCenter(rect().center());
     // A pressed button looks pushed in: its picture moves down and right.
-    if (isDown())
+    if (isDown() || isChecked())
         target.translate(1, 1);
     painter.drawPixmap(target, isEnabled() ? m_picture : m_disabledPicture);
+    // One that stays on stays pushed in, with a shadow along its top and left.
+    if (isChecked()) {
+        painter.setPen(QPen(QColor(0, 0, 0, 140), 3));
+        painter.drawPolyline(QPolygon{rect().bottomLeft(), rect().topLeft(), rect().topRight()});
+    }
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

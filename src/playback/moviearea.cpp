@@ -105,6 +105,7 @@ void MovieArea::setPractising(bool on)
         m_layout->setCurrentWidget(m_native);
         setFocusProxy(m_native);
         m_native->play(m_nativeMovie);
+        Q_EMIT practiceChanged(false);
         return;
     }
     if (!m_practice) {
@@ -116,6 +117,7 @@ void MovieArea::setPractising(bool on)
     m_layout->setCurrentWidget(m_practice);
     setFocusProxy(m_practice);
     m_practice->start(*m_practiceData, m_nativeMovie);
+    Q_EMIT practiceChanged(true);
 }
 
 // Whatever comes next, practice of the movie before is over.

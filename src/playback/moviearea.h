@@ -56,6 +56,9 @@ Q_SIGNALS:
     void movieShown(const QString &path);
     // Nothing could play the movie at path; the movie shown before stays.
     void loadFailed(const QString &path);
+    // Practice began, or ended in any way (also by itself, after the
+    // finished character has shown for a while).
+    void practiceChanged(bool practising);
 
 private:
     void playNatively(const QString &path, std::shared_ptr<const swf::Movie> movie);

@@ -411,10 +411,16 @@ void TestMainWindow::writeButtonPressTurnsPracticeOnAndOff()
             QTest::keyClick(write, Qt::Key(key));
         }
     };
+    const QImage off = write->grab().toImage();
     press();
     QCOMPARE(fixture.player.practising, QList<bool>{true});
+    // Pushed in while the child writes.
+    QVERIFY(write->isChecked());
+    QVERIFY(write->grab().toImage() != off);
     press();
     QCOMPARE(fixture.player.practising, (QList<bool>{true, false}));
+    QVERIFY(!write->isChecked());
+    QCOMPARE(write->grab().toImage(), off);
 
     // Another character ends practice in the movie area; the next press
     // starts it again for that character rather than turning it "off".
@@ -422,8 +428,20 @@ void TestMainWindow::writeButtonPressTurnsPracticeOnAndOff()
     QTest::mouseClick(fixture.ui().cmdDown(), Qt::LeftButton);
     QCOMPARE(fixture.player.paths.size(), 2);
     QVERIFY(write->isEnabled());
+    QVERIFY(!write->isChecked());
     press();
     QCOMPARE(fixture.player.practising, (QList<bool>{true, false, true, true}));
+    QVERIFY(write->isChecked());
+
+    // Practice that ends by itself lets the button up; one the player
+    // refuses never pushes it in.
+    fixture.window->showPractising(false);
+    QVERIFY(!write->isChecked());
+    fixture.player.setPractising(false);
+    fixture.player.practiceAvailable = false;
+    write->setEnabled(true); // as if the window had not looked again yet
+    press();
+    QVERIFY(!write->isChecked());
 }
 
 void TestMainWindow::writeButtonInTheTabOrder_data()

@@ -80,6 +80,7 @@ void TestJourney::journey()
         shown.clear();
     };
     frmMain window(dir.folder(), *player, dialogs);
+    QObject::connect(player, &MovieArea::practiceChanged, &window, &frmMain::showPractising);
     window.load();
     const WindowControls ui(window);
     window.show();
@@ -116,14 +117,16 @@ void TestJourney::journey()
     waitUntilShown(fixture.playable(QStringLiteral("三")));
     QCOMPARE(QApplication::focusWidget(), ui.List1());
 
-    // Writing 三: a stroke drawn backwards is not taken, then the three
-    // strokes in order write the character; the lesson comes back when
-    // the button is pressed again.
+    // Writing 三: the button stays pushed in while the child writes; a
+    // stroke drawn backwards is not taken, then the three strokes in order
+    // write the character.
     const QList<QPolygonF> lines = centreLines(fixture.playable(QStringLiteral("三")));
     QCOMPARE(lines.size(), 3);
     QTest::mouseClick(write, Qt::LeftButton);
     QVERIFY(player->isPractising());
+    QVERIFY(write->isChecked());
     PracticeArea *practice = player->practiceArea();
+    practice->setRewardTime(50);
     QSignalSpy written(practice, &PracticeArea::strokeWritten);
     QSignalSpy missed(practice, &PracticeArea::missed);
     QPolygonF backwards(lines[0].crbegin(), lines[0].crend());
@@ -134,8 +137,9 @@ void TestJourney::journey()
     QCOMPARE(written.count(), 3);
     QVERIFY(practice->session()->isFinished());
     QCOMPARE(practice->session()->rightFirstTime(), 2);
-    QTest::mouseClick(write, Qt::LeftButton);
-    QVERIFY(!player->isPractising());
+    // The lesson comes back by itself once the star has shown.
+    QTRY_VERIFY(!player->isPractising());
+    QVERIFY(!write->isChecked());
     QVERIFY(player->nativePlayer()->hasMovie());
 
     // Choosing another character while practising goes back to the lesson.
@@ -145,6 +149,7 @@ void TestJourney::journey()
     waitUntilShown(fixture.playable(QStringLiteral("四")));
     QVERIFY(!player->isPractising());
     QVERIFY(write->isEnabled());
+    QVERIFY(!write->isChecked());
 
     QTest::mouseClick(ui.txtInput(), Qt::LeftButton);
     QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("一"));

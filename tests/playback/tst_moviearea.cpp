@@ -147,6 +147,14 @@ void TestMovieArea::offersPracticeForMoviesThatCarryIt()
     area.resize(577, 449);
     area.show();
     QSignalSpy shown(&area, &MovieArea::movieShown);
+    QSignalSpy changed(&area, &MovieArea::practiceChanged);
+    const auto changes = [&] {
+        QList<bool> said;
+        for (const QList<QVariant> &args : std::as_const(changed))
+            said.append(args.at(0).toBool());
+        changed.clear();
+        return said;
+    };
     auto *layout = area.findChild<QStackedLayout *>();
     const auto lessonPlays = [&] {
         return !area.isPractising() && layout->currentWidget() == area.nativePlayer() &&
@@ -162,6 +170,7 @@ void TestMovieArea::offersPracticeForMoviesThatCarryIt()
         QVERIFY(lessonPlays());
     }
     QVERIFY(!area.practiceArea());
+    QCOMPARE(changes(), QList<bool>());
 
     area.LoadMovie(0, one);
     QVERIFY(area.canPractise());
@@ -172,9 +181,11 @@ void TestMovieArea::offersPracticeForMoviesThatCarryIt()
     QCOMPARE(area.practiceArea()->session()->strokeCount(), 1);
     // The lesson is silent and still while the child writes.
     QVERIFY(!area.nativePlayer()->hasMovie());
+    area.setPractising(true);
     area.setPractising(false);
     QVERIFY(lessonPlays());
     QVERIFY(!area.practiceArea()->isActive());
+    QCOMPARE(changes(), (QList<bool>{true, false}));
 
     // Another character ends practice; its own practice is offered.
     area.setPractising(true);
@@ -187,6 +198,7 @@ void TestMovieArea::offersPracticeForMoviesThatCarryIt()
     // The practice's own end brings the lesson back.
     Q_EMIT area.practiceArea()->finished();
     QVERIFY(lessonPlays());
+    QCOMPARE(changes(), (QList<bool>{true, false, true, false}));
 
     // A movie that cannot load leaves the last lesson playing, without practice.
     area.setPractising(true);
@@ -195,6 +207,7 @@ void TestMovieArea::offersPracticeForMoviesThatCarryIt()
     QCOMPARE(failed.count(), 1);
     QVERIFY(lessonPlays());
     QVERIFY(!area.canPractise());
+    QCOMPARE(changes(), (QList<bool>{true, false}));
 }
 
 int main(int argc, char *argv[])

@@ -39,7 +39,8 @@ public:
     void setPractising(bool on) override
     {
         practising.append(on);
-        m_practising = on;
+        // Like the movie area, it starts no practice it cannot offer.
+        m_practising = on && practiceAvailable;
     }
 
     QStringList paths;
