@@ -44,13 +44,16 @@ void MovieArea::LoadMovie(int layer, const QString &path)
     // The program only ever shows one movie, in level 0.
     if (layer != 0)
         return;
-    forgetPractice();
+    // Practice of the movie before is over. Its lesson comes back only
+    // when no movie of the native player's replaces it at once.
+    const bool wasPractising = isPractising();
+    if (wasPractising)
+        leavePractice(false);
+    m_practiceData.reset();
     const QByteArray bytes = m_movieFile.read(path);
-    if (bytes.isEmpty()) {
-        Q_EMIT loadFailed(path);
-        return;
-    }
-    const swf::ReadResult result = swf::readMovie(bytes);
+    const swf::ReadResult result = bytes.isEmpty() ? swf::ReadResult() : swf::readMovie(bytes);
+    if (wasPractising && result.verdict != swf::ReadResult::Verdict::Native)
+        m_native->play(m_nativeMovie);
     switch (result.verdict) {
     case swf::ReadResult::Verdict::Native:
         playNatively(path, result.movie);
@@ -101,11 +104,7 @@ void MovieArea::setPractising(bool on)
     if (on == isPractising() || (on && !canPractise()))
         return;
     if (!on) {
-        m_practice->stop();
-        m_layout->setCurrentWidget(m_native);
-        setFocusProxy(m_native);
-        m_native->play(m_nativeMovie);
-        Q_EMIT practiceChanged(false);
+        leavePractice(true);
         return;
     }
     if (!m_practice) {
@@ -120,11 +119,14 @@ void MovieArea::setPractising(bool on)
     Q_EMIT practiceChanged(true);
 }
 
-// Whatever comes next, practice of the movie before is over.
-void MovieArea::forgetPractice()
+void MovieArea::leavePractice(bool replayLesson)
 {
-    setPractising(false);
-    m_practiceData.reset();
+    m_practice->stop();
+    m_layout->setCurrentWidget(m_native);
+    setFocusProxy(m_native);
+    if (replayLesson)
+        m_native->play(m_nativeMovie);
+    Q_EMIT practiceChanged(false);
 }
 
 void MovieArea::playOnWeb(const QString &path, const QByteArray &bytes)

@@ -66,7 +66,8 @@ private:
     FallbackPlayer *startWebPlayer();
     void onWebShown(const QString &path);
     void onWebFailed(const QString &path);
-    void forgetPractice();
+    // Back to the native player; replayLesson starts the lesson again.
+    void leavePractice(bool replayLesson);
 
     const AppFolder m_folder;
     const QString m_webModule;
