@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "practicearea.h"
+
+#include "polyline.h"
 #include "practicesession.h"
 #include "renderer.h"
 #include "soundoutput.h"
@@ -108,34 +110,6 @@ void drawGrid(QPainter &painter, const QRectF &grid, const QColor &color)
     pen.setWidthF(1.0 * px);
     painter.setPen(pen);
     painter.drawLines(diagonals);
-}
-
-double lengthOf(const QPolygonF &line)
-{
-    double length = 0;
-    for (int i = 1; i < line.size(); ++i)
-        length += QLineF(line[i - 1], line[i]).length();
-    return length;
-}
-
-// The part of line from its start to distance along it.
-QPolygonF leading(const QPolygonF &line, double distance)
-{
-    QPolygonF part;
-    if (line.isEmpty())
-        return part;
-    part.append(line.first());
-    for (int i = 1; i < line.size(); ++i) {
-        const QLineF segment(line[i - 1], line[i]);
-        const double length = segment.length();
-        if (length >= distance) {
-            part.append(segment.pointAt(length > 0 ? distance / length : 0));
-            break;
-        }
-        part.append(line[i]);
-        distance -= length;
-    }
-    return part;
 }
 
 QPainterPath starPath(QPointF centre, double radius)
@@ -392,7 +366,7 @@ void PracticeArea::Private::paintReveal(QPainter &painter) const
     painter.setClipPath(data.strokes[reveal].outline, Qt::IntersectClip);
     painter.setPen(
         QPen(data.writingColor, RevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const QPolygonF part = leading(median, shown * lengthOf(median));
+    const QPolygonF part = polylinePrefix(median, shown);
     if (part.size() == 1)
         painter.drawPoint(part.first());
     else
@@ -414,10 +388,10 @@ void PracticeArea::Private::paintHint(QPainter &painter) const
     const QColor &paper = movie->background;
     const QColor arrow((pen.red() + paper.red()) / 2, (pen.green() + paper.green()) / 2,
                        (pen.blue() + paper.blue()) / 2);
-    const double length = lengthOf(median);
+    const double length = polylineLength(median);
     if (length > 0) {
         const double head = std::min(ArrowLength, length / 2);
-        const QPolygonF shaft = leading(median, length - head);
+        const QPolygonF shaft = polylinePrefix(median, (length - head) / length);
         painter.setPen(QPen(arrow, HintWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(shaft);

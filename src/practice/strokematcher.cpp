@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "strokematcher.h"
 
+#include "polyline.h"
+
 #include <QLineF>
 
 #include <algorithm>
@@ -78,14 +80,6 @@ bool isSane(const QPointF &p)
            std::abs(p.y()) <= MaxCoordinate;
 }
 
-double pathLength(const QPolygonF &path)
-{
-    double length = 0.0;
-    for (int i = 1; i < path.size(); ++i)
-        length += QLineF(path[i - 1], path[i]).length();
-    return length;
-}
-
 // path without the points that tremble in place, thinned to at most
 // MaxInputPoints.
 QPolygonF steadied(const QPolygonF &path)
@@ -108,7 +102,7 @@ QPolygonF resample(const QPolygonF &path, int count)
 {
     QPolygonF out;
     out.reserve(count);
-    const double total = pathLength(path);
+    const double total = polylineLength(path);
     if (path.size() < 2 || total <= 0.0) {
         out.fill(path.isEmpty() ? QPointF() : path.first(), count);
         return out;
@@ -197,7 +191,7 @@ struct Fit
 Fit measure(const QPolygonF &drawn, double drawnLength, const QPolygonF &median)
 {
     const QPolygonF line = resample(median, ResamplePoints);
-    const double lineLength = pathLength(median);
+    const double lineLength = polylineLength(median);
     Fit fit;
     fit.startDistance = QLineF(drawn.first(), line.first()).length();
     fit.endDistance = QLineF(drawn.last(), line.last()).length();
@@ -274,7 +268,7 @@ StrokeMatch matchStroke(const QPolygonF &drawn, const QList<QPolygonF> &medians,
     if (!bad.isEmpty())
         return refused(bad);
     const QPolygonF steady = steadied(drawn);
-    const double drawnLength = pathLength(steady);
+    const double drawnLength = polylineLength(steady);
     if (drawnLength < MinDrawnLength)
         return refused(QStringLiteral("too short"));
 

@@ -29,10 +29,6 @@ struct PlannedFrame
     bool startSound = false; // the pronunciation starts in this frame
 };
 
-double polylineLength(const QPolygonF &line);
-// The first fraction (0..1) of a polyline, measured along its length.
-QPolygonF polylinePrefix(const QPolygonF &line, double fraction);
-
 // One frame list for the whole movie: lead-in, each stroke revealed over
 // frames in proportion to its length, a pause after each, then the finished
 // character with its pinyin while the sound (soundFrames long) is said

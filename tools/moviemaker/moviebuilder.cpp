@@ -268,8 +268,7 @@ practice::PracticeData practiceData(const MovieInput &input, quint16 soundId)
     data.soundId = soundId;
     for (int i = 0; i < input.data.strokes.size(); ++i)
         data.strokes.append(practice::Stroke{input.strokeNames.value(i).text,
-                                             input.data.medians.value(i),
-                                             input.data.strokes[i]});
+                                             input.data.medians.value(i), input.data.strokes[i]});
     return data;
 }
 

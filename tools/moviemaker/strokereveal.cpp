@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "strokereveal.h"
-#include "frameplan.h"
+#include "polyline.h"
 
 #include <QPainterPath>
 #include <algorithm>

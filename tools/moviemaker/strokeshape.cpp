@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "strokeshape.h"
+#include "polyline.h"
 
 #include <QHash>
 #include <QLineF>
@@ -64,14 +65,6 @@ StrokeShape::Direction directionOf(double angle)
     return StrokeShape::Left;
 }
 
-double pathLength(const QPolygonF &line)
-{
-    double length = 0;
-    for (int i = 1; i < line.size(); ++i)
-        length += QLineF(line[i - 1], line[i]).length();
-    return length;
-}
-
 // How tall a stroke stands for its width.
 double aspect(const QPolygonF &median)
 {
@@ -96,8 +89,8 @@ int firstTurnDown(const QPolygonF &median)
 QString decideE(const QPolygonF &median)
 {
     const int at = firstTurnDown(median);
-    const double across = pathLength(median.mid(0, at + 1));
-    const double after = pathLength(median.mid(at));
+    const double across = polylineLength(median.mid(0, at + 1));
+    const double after = polylineLength(median.mid(at));
     if (across <= 0)
         return QString();
     return after / across < 0.55 ? QStringLiteral("横钩") : QStringLiteral("横撇");
@@ -168,7 +161,7 @@ StrokeShape shapeOf(const QPolygonF &median)
         return shape;
     QPolygonF points{median.first()};
     simplify(median, 0, int(median.size()) - 1, points);
-    const double total = pathLength(points);
+    const double total = polylineLength(points);
     // The brush's entry is a short jab before the stroke proper.
     if (points.size() > 2 && QLineF(points[0], points[1]).length() < std::max(80.0, 0.12 * total))
         points.removeFirst();
